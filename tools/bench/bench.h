@@ -1,0 +1,28 @@
+// The benchmark program: each benchmark registers itself under a name; `wordhaul_bench`
+// runs them all, or those named on its command line, and prints their measurements.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace bench {
+
+using Benchmark = std::function<void(int argc, char** argv)>;
+
+struct Registration {
+    Registration(const char* name, const char* summary, Benchmark run);
+};
+
+// Seconds since an arbitrary start, for timing.
+inline double Now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace bench
+
+#define WORDHAUL_BENCHMARK(name, summary)                                                 \
+    static void Bench_##name(int argc, char** argv);                                      \
+    static ::bench::Registration bench_registration_##name(#name, summary, Bench_##name); \
+    static void Bench_##name([[maybe_unused]] int argc, [[maybe_unused]] char** argv)
