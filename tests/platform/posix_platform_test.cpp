@@ -14,6 +14,7 @@ TEST(PosixPlatform, MapsDriveCAndBackslashesIntoThePrefix) {
     EXPECT_EQ(platform::posix::MapToHostPath(L"c:"), root);
     EXPECT_EQ(platform::posix::MapToHostPath(L"\\Temp"), root + "/Temp");
     EXPECT_EQ(platform::posix::MapToHostPath(L"rel\\dir"), "rel/dir");
+    EXPECT_EQ(platform::posix::MapToHostPath(L"/tmp/host"), "/tmp/host");
     EXPECT_EQ(platform::posix::MapToHostPath(L"D:\\x"),
               prefix.Root().string() + "/dosdevices/d:/x");
 }

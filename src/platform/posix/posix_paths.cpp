@@ -51,7 +51,12 @@ std::string MapToHostPath(std::wstring_view windowsPath) {
         const char letter = static_cast<char>(rest[0] | 0x20);
         root = letter == 'c' ? DriveCFolder() : Prefix() + "/dosdevices/" + letter + ":";
         rest.remove_prefix(2);
-    } else if (!rest.empty() && (rest[0] == L'\\' || rest[0] == L'/')) {
+    } else if (!rest.empty() && rest[0] == L'/') {
+        // Windows paths use backslashes; a leading slash is a host path given by a tool.
+        std::string host;
+        utf8::Encode(rest, host);
+        return host;
+    } else if (!rest.empty() && rest[0] == L'\\') {
         root = DriveCFolder();
     }
     std::string tail;

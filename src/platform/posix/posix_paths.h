@@ -16,7 +16,8 @@ std::wstring UserProfileFolder();
 
 // Maps a Windows path to a host path: "C:" (any case) or a leading backslash to drive C,
 // other drive letters to $WINEPREFIX/dosdevices/<letter>:, backslashes to slashes.
-// A path without a drive stays relative.
+// A path without a drive stays relative; one that starts with a slash is already a host
+// path (the product's own paths always use backslashes) and is kept as it is.
 std::string MapToHostPath(std::wstring_view windowsPath);
 
 // A host file name as a wide string: UTF-8 where it is valid, else byte by byte.
