@@ -8,6 +8,17 @@
 namespace testing_support {
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+namespace {
+void setenv(const char* name, const char* value, int) {
+    _putenv_s(name, value);
+}
+void unsetenv(const char* name) {
+    _putenv_s(name, "");
+}
+}  // namespace
+#endif
+
 TempPrefix::TempPrefix() {
     std::random_device seed;
     root_ = fs::temp_directory_path() /
@@ -21,7 +32,7 @@ TempPrefix::TempPrefix() {
         hadUser_ = true;
         oldUser_ = u;
     }
-    setenv("WINEPREFIX", root_.c_str(), 1);
+    setenv("WINEPREFIX", root_.string().c_str(), 1);
     setenv("USER", User().c_str(), 1);
 }
 
