@@ -1,0 +1,26 @@
+# Under a cross build every test runs under Wine (the toolchain's emulator), in a prefix
+# of this build folder. One persistent Wine server serves the whole test run: a fixture
+# starts it before the first test and ends it after the last, also when tests fail.
+if(NOT CMAKE_CROSSCOMPILING)
+  return()
+endif()
+
+set(WORDHAUL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+add_test(NAME wine_server_start
+  COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-server.sh start ${WORDHAUL_WINEPREFIX})
+add_test(NAME wine_server_stop
+  COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-server.sh stop ${WORDHAUL_WINEPREFIX})
+set_tests_properties(wine_server_start PROPERTIES FIXTURES_SETUP wine_server TIMEOUT 120)
+set_tests_properties(wine_server_stop PROPERTIES FIXTURES_CLEANUP wine_server TIMEOUT 60)
+
+# Runs once every test of this folder is known (other .cmake parts may add some later).
+function(wordhaul_tests_need_wine_server)
+  get_property(tests DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} PROPERTY TESTS)
+  list(REMOVE_ITEM tests wine_server_start wine_server_stop)
+  foreach(test ${tests})
+    set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED wine_server)
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
+      "WORDHAUL_WINEPREFIX=${WORDHAUL_WINEPREFIX}")
+  endforeach()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} CALL wordhaul_tests_need_wine_server)
