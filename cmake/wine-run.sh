@@ -6,5 +6,7 @@
 : "${WORDHAUL_WINEPREFIX:=$(cd "$(dirname "$0")/.." && pwd)/build/windows/wineprefix}"
 # C.UTF-8: Wine keeps non-ASCII file names whole (under LANG=C it strips their high bit).
 export LANG=C.UTF-8 LC_ALL=C.UTF-8 WINEDEBUG=-all WINEPREFIX="$WORDHAUL_WINEPREFIX"
+# The profile the tests expect (their TempPrefix user): Wine names it after $USER.
+export USER=wordhaul
 unset DISPLAY WAYLAND_DISPLAY
 exec wine "$@"

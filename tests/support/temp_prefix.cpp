@@ -8,17 +8,7 @@
 namespace testing_support {
 namespace fs = std::filesystem;
 
-#ifdef _WIN32
-namespace {
-void setenv(const char* name, const char* value, int) {
-    _putenv_s(name, value);
-}
-void unsetenv(const char* name) {
-    _putenv_s(name, "");
-}
-}  // namespace
-#endif
-
+#ifndef _WIN32
 TempPrefix::TempPrefix() {
     std::random_device seed;
     root_ = fs::temp_directory_path() /
@@ -32,7 +22,7 @@ TempPrefix::TempPrefix() {
         hadUser_ = true;
         oldUser_ = u;
     }
-    setenv("WINEPREFIX", root_.string().c_str(), 1);
+    setenv("WINEPREFIX", root_.c_str(), 1);
     setenv("USER", User().c_str(), 1);
 }
 
@@ -49,6 +39,7 @@ TempPrefix::~TempPrefix() {
     fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(root_, ignored);
 }
+#endif
 
 fs::path TempPrefix::Roaming() const {
     return DriveC() / "users" / User() / "AppData" / "Roaming";

@@ -1,9 +1,14 @@
 // A temporary Wine-style prefix for tests: a fresh folder set as WINEPREFIX (and USER),
 // removed with everything in it at the end.
+//
+// In the Windows build, which runs its tests under Wine, the prefix is the one that Wine
+// runs in (its drive C is the system's C:), and what a test adds to drive C, the user's
+// profile and the common files is removed at the end.
 #pragma once
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -31,6 +36,7 @@ class TempPrefix {
     std::string oldUser_;
     bool hadPrefix_ = false;
     bool hadUser_ = false;
+    std::vector<std::filesystem::path> existing_;  // Windows: what was there before
 };
 
 }  // namespace testing_support
