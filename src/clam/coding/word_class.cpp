@@ -140,10 +140,11 @@ int ClassOf(const WordShape& shape, bool firstIsUpper) {
     } else if (shape.lastIsPeriod) {
         wordClass |= WordClassFinalPeriod;
     }
-    if (!shape.hasLower && shape.upperCount > 0) return wordClass + WordClassAllCapitals;
-    if (firstIsUpper && shape.upperCount == 1) return wordClass + WordClassCapitalised;
-    if (shape.upperCount == 0) return wordClass + WordClassLowerCase;
-    return wordClass + WordClassExactForm;
+    // Bits are set, not added: an exact form may already be marked.
+    if (!shape.hasLower && shape.upperCount > 0) return wordClass | WordClassAllCapitals;
+    if (firstIsUpper && shape.upperCount == 1) return wordClass | WordClassCapitalised;
+    if (shape.upperCount == 0) return wordClass | WordClassLowerCase;
+    return wordClass | WordClassExactForm;
 }
 
 bool WriteFolded(std::string_view text, int language, const WordTables& tables, int wordClass,

@@ -61,6 +61,9 @@ TEST(WordClass, InvalidCharactersKeepTheExactForm) {
     ExpectEncoding("hello", 18, 16, "hello" + kSep + "hello");  // no Latin letters
     ExpectEncoding("qu", 22, 16, "qu" + kSep + "qu");
     ExpectEncoding("a\x07", 1, 16, "a\x07" + kSep + "a\x07");
+    // Mixed case on top of an invalid character or a broken abbreviation.
+    ExpectEncoding("Ab1C", 1, 16, "ab1c" + kSep + "Ab1C");
+    ExpectEncoding(".AbC.", 1, 20, ".abc" + kSep + ".AbC");
 }
 
 TEST(WordClass, Periods) {
