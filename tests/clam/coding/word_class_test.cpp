@@ -52,7 +52,7 @@ const Example kExamples[] = {
     // No language: stored as given.
     {"HeLLo.", 0, 1, "HeLLo."},
     {"HeLLo.", 40, 1, "HeLLo."},
-    // Dutch ij.
+    // Language 10: ij as one letter.
     {"IJsselmeer", 10, 2, "ijsselmeer"},
     {"BIJ", 10, 3, "bij"},
     {"Ijsselmeer", 10, 16, "ijsselmeer\bIjsselmeer"},
@@ -65,7 +65,7 @@ const Example kExamples[] = {
     {"I.J.", 10, 20, "i.j\bI.J"},
     {"Ij.B.", 10, 20, "ij.b\bIj.B"},
     {"\x8E.B.", 14, 20, "\x84.b\b\x8E.B"},
-    // German umlauts and sharp s.
+    // Umlauts (language 14) and sharp s (language 2).
     {"Aepfel", 14, 2, "\x84pfel"},
     {"Ueber", 14, 2,
      "\x81"
