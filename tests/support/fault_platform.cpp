@@ -100,6 +100,9 @@ bool FaultPlatform::ReplaceFile(const std::wstring& target, const std::wstring& 
 bool FaultPlatform::DeleteFile(const std::wstring& path) {
     return inner_.DeleteFile(path);
 }
+bool FaultPlatform::PathExists(const std::wstring& path) {
+    return inner_.PathExists(path);
+}
 void FaultPlatform::ConsoleWrite(std::string_view text) {
     console.append(text);
 }

@@ -81,6 +81,7 @@ class FaultPlatform : public platform::Platform {
                                                              platform::StreamMode mode) override;
     bool ReplaceFile(const std::wstring& target, const std::wstring& replacement) override;
     bool DeleteFile(const std::wstring& path) override;
+    bool PathExists(const std::wstring& path) override;
     void ConsoleWrite(std::string_view text) override;
     void ConsoleWriteWide(std::wstring_view text) override;
     void ConsoleFlush() override {}
