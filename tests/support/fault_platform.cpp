@@ -47,7 +47,7 @@ bool FaultPlatform::GetSpecialFolderPath(int csidl, std::wstring& path) {
     return specialFolder ? specialFolder(csidl, path) : inner_.GetSpecialFolderPath(csidl, path);
 }
 bool FaultPlatform::ListFolder(const std::wstring& pattern, std::vector<std::wstring>& names) {
-    return inner_.ListFolder(pattern, names);
+    return listFolder ? listFolder(pattern, names) : inner_.ListFolder(pattern, names);
 }
 int FaultPlatform::MakeFolder(const std::wstring& path) {
     if (ShouldFail(Op::kMakeFolder)) return 13;  // EACCES

@@ -62,6 +62,7 @@ class FaultPlatform : public platform::Platform {
     std::function<std::int32_t(std::wstring&)> knownFolderLocalLow;
     std::function<bool(int, std::wstring&)> specialFolder;
     std::function<platform::LocalTime()> localTime;
+    std::function<bool(const std::wstring&, std::vector<std::wstring>&)> listFolder;
 
     bool GetOsVersion(platform::OsVersion& v) override;
     platform::LocalTime GetLocalTime() override;
