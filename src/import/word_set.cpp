@@ -17,6 +17,38 @@ bool IsWhiteSpace(char c) {
     return kWhiteSpace[static_cast<unsigned char>(c)];
 }
 
+// A word with its first eight bytes as a big-endian number (zero-padded), so that most
+// comparisons of the sort are one integer comparison and touch no word bytes.
+struct KeyedWord {
+    std::uint64_t head;
+    std::string_view word;
+
+    bool operator<(const KeyedWord& other) const {
+        if (head != other.head) return head < other.head;
+        return word < other.word;
+    }
+};
+
+std::uint64_t HeadOf(std::string_view word) {
+    std::uint64_t head = 0;
+    const std::size_t n = std::min<std::size_t>(word.size(), 8);
+    for (std::size_t i = 0; i < n; ++i)
+        head |= std::uint64_t{static_cast<unsigned char>(word[i])} << (56 - 8 * i);
+    return head;
+}
+
+// Sorts and drops repeats; the order is that of string_view, byte-wise over unsigned bytes.
+void SortDistinct(std::vector<std::string_view>& words) {
+    std::vector<KeyedWord> keyed;
+    keyed.reserve(words.size());
+    for (const std::string_view word : words) keyed.push_back({HeadOf(word), word});
+    std::sort(keyed.begin(), keyed.end());
+    words.clear();
+    for (const KeyedWord& item : keyed) {
+        if (words.empty() || words.back() != item.word) words.push_back(item.word);
+    }
+}
+
 }  // namespace
 
 void WordSet::AssignText(std::string text) {
@@ -30,9 +62,7 @@ void WordSet::AssignText(std::string text) {
         while (at < all.size() && !IsWhiteSpace(all[at])) ++at;
         if (at > start) words_.push_back(all.substr(start, at - start));
     }
-    // string_view compares with char_traits<char>, that is as unsigned bytes.
-    std::sort(words_.begin(), words_.end());
-    words_.erase(std::unique(words_.begin(), words_.end()), words_.end());
+    SortDistinct(words_);
     buffers_.push_back(std::move(buffer));
 }
 

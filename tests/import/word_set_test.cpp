@@ -15,7 +15,7 @@ using testing_support::Op;
 using testing_support::ScopedPlatform;
 using testing_support::TempPrefix;
 using Words = std::vector<std::string_view>;
-using namespace std::string_literals;
+using namespace std::literals;
 
 WordSet SetOf(std::string text) {
     WordSet set;
@@ -38,6 +38,11 @@ TEST(WordSet, OrdersByUnsignedBytesWithPrefixesFirstAndKeepsEachWordOnce) {
     EXPECT_EQ(set.ToText(), "Ab\nB\na\nab\nb\n\x7F\n\xC3\xA4\n");
     EXPECT_TRUE(set.Contains("ab"));
     EXPECT_FALSE(set.Contains("A"));
+
+    // Words that agree in their first eight bytes, and a NUL that looks like padding.
+    const WordSet longWords = SetOf("abcdefgha abcdefgh\0 abcdefgh abcdefghZ ab\0 ab abcdefgha"s);
+    const Words expectedLong{"ab", "ab\0"sv, "abcdefgh", "abcdefgh\0"sv, "abcdefghZ", "abcdefgha"};
+    EXPECT_EQ(longWords.Words(), expectedLong);
 }
 
 TEST(WordSet, MergeReportsAddedWordsInOrderAndOutlivesTheSource) {
