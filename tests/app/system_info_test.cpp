@@ -51,19 +51,4 @@ TEST(SystemInfo, KnownFolderPathMustFitItsBuffer) {
     EXPECT_EQ(GetKnownFolderLocalLow(nullptr), platform::kHresultOk);
 }
 
-TEST(SystemInfo, NoLocalLowFolderWithoutTheQueryOrOnOlderSystems) {
-    FaultPlatform system;
-    ScopedPlatform use(system);
-    system.knownFolderLocalLow = [](std::wstring&) { return platform::kHresultNotImplemented; };
-    EXPECT_EQ(GetKnownFolderLocalLow(nullptr), platform::kHresultNotImplemented);
-    EXPECT_EQ(GetLocalLowFolder(), L"");
-
-    system.knownFolderLocalLow = nullptr;
-    system.osVersion = [](platform::OsVersion& v) {
-        v = {2, 5, 1, 2600};
-        return true;
-    };
-    EXPECT_EQ(GetLocalLowFolder(), L"");
-}
-
 }  // namespace

@@ -140,14 +140,6 @@ TEST_P(Scenarios, EntriesAtTheWrongLevelOrWithoutExtensionAreNotImported) {
     EXPECT_EQ(outcome.localLowFiles, files);
 }
 
-TEST_P(Scenarios, SourceWithFilesOnlyImportsNothing) {
-    const Outcome outcome = RunOnce(Scenario{{{kRoaming + "user.dic", "word\n"}}});
-    Transcript expected = StartedRun(User());
-    FinishRun(expected);
-    ExpectRun(outcome, expected, 0);
-    EXPECT_TRUE(outcome.localLowFiles.empty());
-}
-
 TEST_P(Scenarios, WordListsMergeSortedAndASecondRunAddsNothing) {
     Scenario scenario{{
         {kRoaming + "1031/de/user.dic", "b a b\r\nB\r\n\r\n\xC3\xA4 a\r\n"},

@@ -5,7 +5,6 @@
 
 #include "app/folder_locations.h"
 #include "app/reporting.h"
-#include "import/import_paths.h"
 #include "support/fault_platform.h"
 #include "support/memory_stream.h"
 #include "support/temp_prefix.h"
@@ -38,12 +37,6 @@ class WordListImport : public ::testing::Test {
     std::shared_ptr<std::string> log_ = std::make_shared<std::string>();
 };
 
-TEST_F(WordListImport, PathsMirrorTheSourceTree) {
-    EXPECT_EQ(MakeSourceDictionaryPath(L"user.dic", L"en", L"1033"),
-              L"C:\\src\\1033\\en\\user.dic");
-    EXPECT_EQ(MakeDestinationFolderPath(L"en", L"1033"), L"C:\\dst\\1033\\en");
-}
-
 TEST_F(WordListImport, FolderThatCannotBeMadeIsReported) {
     TempPrefix::WriteFile(Source(), "w\n");
     system_.FailFrom(Op::kMakeFolder, 1);
@@ -53,16 +46,6 @@ TEST_F(WordListImport, FolderThatCannotBeMadeIsReported) {
         "Continuing to process next dictionary ...\n";
     EXPECT_EQ(system_.console, report);
     EXPECT_NE(Log().find(report), std::string::npos);
-}
-
-TEST_F(WordListImport, EmptySourceLeavesTheDestinationAlone) {
-    TempPrefix::WriteFile(Source(), "\r\n \t");
-    TempPrefix::WriteFile(Destination(), "b\na\na\n");
-    Import();
-    EXPECT_EQ(system_.console, "");
-    EXPECT_NE(Log().find("No words to import\nContinuing to process next dictionary ...\n"),
-              std::string::npos);
-    EXPECT_EQ(TempPrefix::ReadFile(Destination()), "b\na\na\n");
 }
 
 TEST_F(WordListImport, UnreadableDestinationIsSkippedNotRewritten) {
