@@ -53,11 +53,17 @@ WORDHAUL_BENCHMARK(wordlist, "word-list merge of a million words vs LC_ALL=C sor
     const fs::path source = root / "drive_c/src/1033/en/user.dic";
     const std::string words = MakeWords(count);
     WriteFile(source, words);
+#ifdef _WIN32
+    const std::wstring drive = (root / "drive_c").wstring();
+#else
+    // The POSIX platform finds drive C: in the prefix.
     setenv("WINEPREFIX", root.c_str(), 1);
-    g_sourceFolder = L"C:\\src";
-    g_destinationFolder = L"C:\\dst";
-    g_logFile =
-        platform::CurrentPlatform().OpenOutputStream(L"C:\\bench.log", platform::StreamMode::kText);
+    const std::wstring drive = L"C:";
+#endif
+    g_sourceFolder = drive + L"\\src";
+    g_destinationFolder = drive + L"\\dst";
+    g_logFile = platform::CurrentPlatform().OpenOutputStream(drive + L"\\bench.log",
+                                                             platform::StreamMode::kText);
 
     const double intoEmpty = Seconds([] { ImportWordListDictionary(L"user.dic", L"en", L"1033"); });
     const double intoFull = Seconds([] { ImportWordListDictionary(L"user.dic", L"en", L"1033"); });
