@@ -79,25 +79,27 @@ TEST(WordListFiles, ReplacementLeavesTheOldFileWholeWhenAnyStepFails) {
     TempPrefix prefix;
     FaultPlatform system;
     ScopedPlatform use(system);
-    const auto file = prefix.DriveC() / "d.dic";
+    // A folder of its own: under Wine, drive C holds the system's folders too.
+    const auto folder = prefix.DriveC() / "words";
+    const auto file = folder / "d.dic";
     TempPrefix::WriteFile(file, "old\n");
     const WordSet set = SetOf("new word");
 
     for (const Op op : {Op::kOpenStream, Op::kStreamWrite, Op::kReplace}) {
         system.FailNth(op, 1);
-        EXPECT_FALSE(ReplaceWordList(L"C:\\d.dic", set));
+        EXPECT_FALSE(ReplaceWordList(L"C:\\words\\d.dic", set));
         system.ClearFaults();
         EXPECT_EQ(TempPrefix::ReadFile(file), "old\n");
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(prefix.DriveC()),
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
                                 std::filesystem::directory_iterator()),
                   1)
             << "a replacement file was left behind";
     }
 
-    ASSERT_TRUE(ReplaceWordList(L"C:\\d.dic", set));
+    ASSERT_TRUE(ReplaceWordList(L"C:\\words\\d.dic", set));
     EXPECT_EQ(TempPrefix::ReadFile(file), "new\nword\n");
-    ASSERT_TRUE(ReplaceWordList(L"C:\\fresh.dic", set));
-    EXPECT_EQ(TempPrefix::ReadFile(prefix.DriveC() / "fresh.dic"), "new\nword\n");
+    ASSERT_TRUE(ReplaceWordList(L"C:\\words\\fresh.dic", set));
+    EXPECT_EQ(TempPrefix::ReadFile(folder / "fresh.dic"), "new\nword\n");
 }
 
 }  // namespace

@@ -205,6 +205,10 @@ class Win32Platform final : public Platform {
         return ::DeleteFileW(path.c_str()) != FALSE;
     }
 
+    bool PathExists(const std::wstring& path) override {
+        return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
     void ConsoleWrite(std::string_view text) override { win32::WriteNarrow(text); }
     void ConsoleWriteWide(std::wstring_view text) override { win32::WriteWide(text); }
     void ConsoleFlush() override { win32::Flush(); }
