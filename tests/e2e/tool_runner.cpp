@@ -11,21 +11,12 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "e2e/wine_runner.h"
+
 namespace e2e {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    return quoted + "'";
-}
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -58,20 +49,6 @@ fs::path MakeTempFolder() {
     return folder;
 }
 
-bool IsRoot() {
-    return ::geteuid() == 0;
-}
-
-bool HaveSetpriv() {
-    return std::system("command -v setpriv >/dev/null 2>&1") == 0;
-}
-
-// Root reads and writes every file whatever its mode; without these capabilities it
-// meets the file modes like anyone else.
-const std::vector<std::string> kDropFileCapabilities = {
-    "setpriv", "--inh-caps=-dac_override,-dac_read_search",
-    "--bounding-set=-dac_override,-dac_read_search"};
-
 fs::perms PermissionsFor(Access access, bool folder) {
     using p = fs::perms;
     switch (access) {
@@ -99,79 +76,108 @@ class NativeRunner final : public ToolRunner {
         const fs::path prefix = MakeTempFolder();
         const fs::path profile = prefix / "drive_c" / "users" / User();
         fs::create_directories(profile);
-        LayOut(profile, scenario);
+        LayOutProfile(profile, scenario);
         std::vector<std::string> command;
-        if (IsRoot() && Restricts(scenario)) command = kDropFileCapabilities;
+        if (IsRoot() && RestrictsAccess(scenario)) command = DropFileCapabilities();
         command.push_back(tool_);
         std::vector<Outcome> outcomes;
         for (int run = 0; run < scenario.runs; ++run) {
             const CommandResult result = RunCommand(command, prefix.string(), User());
-            Outcome outcome = Collect(profile / "AppData" / "LocalLow");
+            Outcome outcome = CollectOutcome(profile / "AppData" / "LocalLow");
             outcome.console = result.output;
             outcome.status = result.status;
             outcomes.push_back(std::move(outcome));
         }
-        Remove(prefix);
+        RemoveTree(prefix);
         return outcomes;
     }
 
   private:
-    static bool Restricts(const Scenario& scenario) {
-        for (const auto& entry : scenario.entries) {
-            if (entry.access != Access::kNormal) return true;
-        }
-        return false;
-    }
-
-    static void LayOut(const fs::path& profile, const Scenario& scenario) {
-        for (const auto& entry : scenario.entries) {
-            const fs::path path = profile / entry.path;
-            if (entry.folder)
-                fs::create_directories(path);
-            else
-                WriteAll(path, entry.bytes);
-        }
-        // Modes last, so that a read-only folder can first be filled.
-        for (const auto& entry : scenario.entries) {
-            if (entry.access == Access::kNormal) continue;
-            fs::permissions(profile / entry.path, PermissionsFor(entry.access, entry.folder));
-        }
-    }
-
-    static Outcome Collect(const fs::path& localLow) {
-        Outcome outcome;
-        const fs::path temp = localLow / "Temp";
-        if (fs::is_directory(temp)) {
-            for (const auto& file : fs::directory_iterator(temp)) {
-                outcome.logNames.push_back(file.path().filename().string());
-            }
-            if (outcome.logNames.size() == 1) outcome.log = ReadAll(temp / outcome.logNames[0]);
-            fs::remove_all(temp);
-        }
-        if (!fs::is_directory(localLow)) return outcome;
-        for (const auto& item : fs::recursive_directory_iterator(localLow)) {
-            if (!item.is_regular_file()) continue;
-            const std::string relative = fs::relative(item.path(), localLow).generic_string();
-            outcome.localLowFiles[relative] = ReadEvenIfUnreadable(item.path());
-        }
-        return outcome;
-    }
-
-    static void Remove(const fs::path& prefix) {
-        std::error_code ignored;
-        for (const auto& item : fs::recursive_directory_iterator(prefix, ignored)) {
-            fs::permissions(item.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        }
-        fs::remove_all(prefix, ignored);
-    }
-
     std::string tool_;
 };
 
 }  // namespace
 
+std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+bool IsRoot() {
+    return ::geteuid() == 0;
+}
+
+bool HaveSetpriv() {
+    return std::system("command -v setpriv >/dev/null 2>&1") == 0;
+}
+
+const std::vector<std::string>& DropFileCapabilities() {
+    static const std::vector<std::string> words = {"setpriv",
+                                                   "--inh-caps=-dac_override,-dac_read_search",
+                                                   "--bounding-set=-dac_override,-dac_read_search"};
+    return words;
+}
+
+bool RestrictsAccess(const Scenario& scenario) {
+    for (const auto& entry : scenario.entries) {
+        if (entry.access != Access::kNormal) return true;
+    }
+    return false;
+}
+
+void LayOutProfile(const fs::path& profile, const Scenario& scenario) {
+    for (const auto& entry : scenario.entries) {
+        const fs::path path = profile / entry.path;
+        if (entry.folder)
+            fs::create_directories(path);
+        else
+            WriteAll(path, entry.bytes);
+    }
+    // Modes last, so that a read-only folder can first be filled.
+    for (const auto& entry : scenario.entries) {
+        if (entry.access == Access::kNormal) continue;
+        fs::permissions(profile / entry.path, PermissionsFor(entry.access, entry.folder));
+    }
+}
+
+Outcome CollectOutcome(const fs::path& localLow) {
+    Outcome outcome;
+    const fs::path temp = localLow / "Temp";
+    if (fs::is_directory(temp)) {
+        for (const auto& file : fs::directory_iterator(temp)) {
+            outcome.logNames.push_back(file.path().filename().string());
+        }
+        if (outcome.logNames.size() == 1) outcome.log = ReadAll(temp / outcome.logNames[0]);
+        fs::remove_all(temp);
+    }
+    if (!fs::is_directory(localLow)) return outcome;
+    for (const auto& item : fs::recursive_directory_iterator(localLow)) {
+        if (!item.is_regular_file()) continue;
+        const std::string relative = fs::relative(item.path(), localLow).generic_string();
+        outcome.localLowFiles[relative] = ReadEvenIfUnreadable(item.path());
+    }
+    return outcome;
+}
+
+void RemoveTree(const fs::path& path) {
+    std::error_code ignored;
+    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (const auto& item : fs::recursive_directory_iterator(path, ignored)) {
+        fs::permissions(item.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(path, ignored);
+}
+
 std::vector<std::string> RunnerNames() {
-    return {"native"};
+    std::vector<std::string> names{"native"};
+    if (HaveWindowsBuild()) names.push_back("wine");
+    return names;
 }
 
 std::unique_ptr<ToolRunner> MakeRunner(const std::string& name) {
@@ -182,13 +188,14 @@ std::unique_ptr<ToolRunner> MakeRunner(const std::string& name) {
         }
         return std::make_unique<NativeRunner>(tool);
     }
+    if (name == "wine") return MakeWineRunner();
     throw std::runtime_error("no tool runner named " + name);
 }
 
 CommandResult RunCommand(const std::vector<std::string>& command, const std::string& winePrefix,
                          const std::string& user) {
-    std::string line = "env WINEPREFIX=" + Quote(winePrefix) + " USER=" + Quote(user);
-    for (const auto& word : command) line += " " + Quote(word);
+    std::string line = "env WINEPREFIX=" + ShellQuote(winePrefix) + " USER=" + ShellQuote(user);
+    for (const auto& word : command) line += " " + ShellQuote(word);
     line += " </dev/null";
     CommandResult result;
     FILE* pipe = ::popen(line.c_str(), "r");

@@ -5,6 +5,7 @@
 // by other runners (the Windows build under another runner) and the outcomes compared.
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -65,5 +66,20 @@ struct CommandResult {
 // Runs a command with WINEPREFIX and USER set, capturing its standard output.
 CommandResult RunCommand(const std::vector<std::string>& command, const std::string& winePrefix,
                          const std::string& user);
+
+// --- Shared by the runners ---------------------------------------------------------
+std::string ShellQuote(const std::string& text);
+// Writes the scenario's files and folders under the profile folder, then sets their modes.
+void LayOutProfile(const std::filesystem::path& profile, const Scenario& scenario);
+// What a run left under the LocalLow folder; the log folder is removed for the next run.
+Outcome CollectOutcome(const std::filesystem::path& localLow);
+// Removes a tree whatever the modes in it.
+void RemoveTree(const std::filesystem::path& path);
+bool RestrictsAccess(const Scenario& scenario);
+bool IsRoot();
+bool HaveSetpriv();
+// Root reads and writes every file whatever its mode; a program started behind these
+// command words meets the file modes like anyone else.
+const std::vector<std::string>& DropFileCapabilities();
 
 }  // namespace e2e
