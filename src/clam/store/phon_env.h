@@ -29,6 +29,7 @@
 
 inline constexpr std::size_t kClamPhonEnvHeaderSize = 36;
 inline constexpr std::size_t kClamPhonEnvMatrixSize = 512;
+inline constexpr std::size_t kClamSymbolIndexSize = 256 * 256;
 inline constexpr std::uint8_t kClamNoRuleValue = 127;
 inline constexpr std::uint32_t kClamDirectValuesVersion1 = 10;
 inline constexpr std::uint32_t kClamDirectValuesVersion2 = 16;
@@ -45,6 +46,9 @@ struct ClamPhonEnv {
     // classCount pointers; entry 0 owns the bytes of the whole section.
     char** classTable;
     std::uint8_t* symbolTable;  // symbolCount (letter, tag) pairs
+    // kClamSymbolIndexSize bytes, built by the loader: the symbol of each pair (letter * 256 +
+    // tag), so that coding a letter costs no search. Null: the coding searches symbolTable.
+    std::uint8_t* symbolIndex;
     std::int32_t language;
     std::uint8_t* matrix1;  // kClamPhonEnvMatrixSize bytes each; nothing reads them
     std::uint8_t* matrix2;
