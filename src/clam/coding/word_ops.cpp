@@ -133,9 +133,8 @@ int ClamFindWord(const char* word, ClamHandle* handle, std::uint32_t* attributes
     std::array<char, kEncodedBuffer> encoded{};
     const int wordClass = ClamEncodeWord(word, encoded.data(), encoded.size(), handle->language);
     if (wordClass == 0) return 0;
-    const std::uint32_t value =
-        ClamLookupKey(encoded.data(), static_cast<std::uint32_t>(wordClass), handle,
-                      static_cast<int>(askedFlags));
+    const std::uint32_t value = ClamLookupKey(encoded.data(), static_cast<std::uint32_t>(wordClass),
+                                              handle, static_cast<int>(askedFlags));
     if (attributes != nullptr) *attributes = value;
     if (handle->variantMatch != 0 && flags != nullptr) *flags = 1;
     return value != 0 && ClamClassAccepts(static_cast<std::uint32_t>(wordClass), value) ? 1 : 0;
