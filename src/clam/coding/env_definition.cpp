@@ -183,6 +183,36 @@ std::string ParseClass(const std::vector<std::string_view>& tokens) {
     return text;
 }
 
+// The pairs of a string rule must spell the pattern's letters (a repeat standing for a
+// doubled letter), each followed by at most one pair without a letter, so that a stored key
+// holds one symbol per letter and reads back as the word.
+void CheckStringRule(const ClamEnvRule& rule) {
+    std::string letters;
+    for (char c : rule.pattern) {
+        if (c != kStartMark && c != kEndMark) letters.push_back(c);
+    }
+    std::size_t next = 0;
+    bool letterless = true;
+    for (std::size_t i = 0; i < rule.output.size(); i += 2) {
+        const char letter = rule.output[i];
+        if (letter == static_cast<char>(kNoLetter)) {
+            if (letterless) throw LineError{"a pair without letter must follow a lettered pair"};
+            letterless = true;
+            continue;
+        }
+        const bool repeat = letter == static_cast<char>(kRepeatLetter) && next > 0 &&
+                            next < letters.size() && letters[next] == letters[next - 1];
+        if (next >= letters.size() || (letter != letters[next] && !repeat)) {
+            throw LineError{"the pairs of a string rule must spell the letters of its pattern"};
+        }
+        ++next;
+        letterless = false;
+    }
+    if (next != letters.size()) {
+        throw LineError{"the pairs of a string rule must spell the letters of its pattern"};
+    }
+}
+
 // A direct rule of two letters writes its second letter as a repeat of the first.
 void CheckDirectRule(const ClamEnvRule& rule, int directValues) {
     if (rule.directValue >= directValues) {
@@ -231,6 +261,7 @@ void CheckWhole(const ClamEnvDefinition& d, ClamEnvError& error) {
         error.line = rule.line;
         if (!patterns.insert(rule.pattern).second) throw LineError{"the pattern is defined twice"};
         if (rule.kind == ClamRuleKind::kDirect) CheckDirectRule(rule, directValues);
+        if (rule.kind == ClamRuleKind::kString) CheckStringRule(rule);
     }
     error.line = 0;
     if (d.language == 0) throw LineError{"the definition names no language"};
