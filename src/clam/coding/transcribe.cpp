@@ -5,6 +5,7 @@
 
 #include "clam/coding/char_tables.h"
 #include "clam/coding/phonetic_keys.h"
+#include "clam/coding/rule_automaton.h"
 #include "clam/store/phon_env.h"
 
 namespace {
@@ -79,29 +80,6 @@ class Output {
     bool full_ = false;
 };
 
-struct Match {
-    int cell = -1;
-    std::size_t length = 0;
-};
-
-// The longest rule that matches the work string from position p.
-Match LongestMatch(const ClamPhonEnv& env, const WorkString& work, std::size_t p) {
-    Match best;
-    if (env.trieSize <= 0) return best;
-    const auto size = static_cast<std::size_t>(env.trieSize);
-    std::size_t cell = 0;
-    for (std::size_t q = p; q < work.length; ++q) {
-        const std::size_t base = env.trieBase[cell];
-        if (base == 0) break;
-        const auto code = static_cast<std::uint8_t>(work.bytes[q] - kCodeOffset);
-        const std::size_t next = base + code;
-        if (next >= size || env.trieCheck[next] != code) break;
-        cell = next;
-        if (env.trieValue[cell] != kClamNoRuleValue) best = {static_cast<int>(cell), q - p + 1};
-    }
-    return best;
-}
-
 class Transcriber {
   public:
     Transcriber(const ClamPhonEnv& env, const WorkString& work, Output& out)
@@ -110,7 +88,8 @@ class Transcriber {
     // Runs the rules over the work string; false when the output filled up.
     bool Run() {
         while (p_ < work_.length && work_.bytes[p_] != kEndMark && !out_.IsFull()) {
-            const Match m = LongestMatch(env_, work_, p_);
+            const ClamRuleMatch m =
+                ClamLongestRule(env_, std::span(work_.bytes.data() + p_, work_.length - p_));
             if (m.cell < 0) {
                 Uncovered();
                 continue;

@@ -1,0 +1,113 @@
+#include <cstring>
+#include <string_view>
+
+#include "clam/coding/bounded_writer.h"
+#include "clam/coding/char_tables.h"
+#include "clam/coding/word_class.h"
+
+namespace {
+
+constexpr int kGermanCapitals = 2;  // ß shown as SS in capitals
+constexpr int kDutch = 10;
+constexpr int kGerman = 14;
+
+using Byte = unsigned char;
+
+// A German umlaut capital as its two-letter spelling (0 if c is none).
+char UmlautBase(Byte c) {
+    switch (c) {
+        case 0x8E:
+            return 'A';
+        case 0x99:
+            return 'O';
+        case 0x9A:
+            return 'U';
+        default:
+            return 0;
+    }
+}
+
+void ApplyCase(std::string_view folded, uint32_t wordClass, int language, ClamBoundedWriter& out) {
+    const uint8_t* upper = ClamUpperTable(language);
+    const uint8_t* type = ClamLetterTypeTable(language);
+    const uint32_t caseField = wordClass & WordClassCaseMask;
+    size_t i = 0;
+    while (i < folded.size() && (static_cast<Byte>(folded[i]) & 0xFC) == 4) out.Put(folded[i++]);
+
+    const size_t firstLetter = i;
+    for (; i < folded.size(); ++i) {
+        Byte c = static_cast<Byte>(folded[i]);
+        const bool raise = ((caseField & 2) && i == firstLetter) ||
+                           (caseField == 3 && (type[c] & kClamLowerCaseLetter));
+        if (raise) c = upper[c];
+        if (language == kDutch && i + 1 < folded.size() && folded[i + 1] == 'j' &&
+            (c == 'i' || c == 'I')) {
+            out.Put(static_cast<char>(c));
+            c = c == 'i' ? 'j' : 'J';
+            ++i;
+        }
+        if (language == kGermanCapitals && caseField == 3 && c == 0xE1) {
+            out.Put('S');
+            c = 'S';
+        }
+        if (language == kGerman && UmlautBase(c) != 0) {
+            out.Put(UmlautBase(c));
+            c = 'e';
+        }
+        out.Put(static_cast<char>(c));
+        if (wordClass & WordClassSpacedDots) out.Put(kClamPeriod);
+    }
+}
+
+}  // namespace
+
+void ClamApplyClass(const char* folded, uint32_t wordClass, char* out, size_t capacity,
+                    int language) {
+    if (out == nullptr || capacity == 0) return;
+    ClamBoundedWriter writer(out, capacity);
+    if (folded == nullptr) {
+        writer.Finish();
+        return;
+    }
+    // Without the language's tables nothing can be restored: shown as stored.
+    if (language < 1 || language > kClamLanguageCount) {
+        writer.PutText(folded);  // what does not fit is cut
+        writer.Finish();
+        return;
+    }
+    if (wordClass & WordClassExactForm) {
+        writer.PutText(folded);
+        if (wordClass & WordClassFinalPeriod) writer.Put(kClamPeriod);
+        writer.Finish();
+        return;
+    }
+    ApplyCase(folded, wordClass, language, writer);
+    if ((wordClass & WordClassFinalPeriod) && writer.Last() != kClamPeriod) {
+        writer.Put(kClamPeriod);
+    }
+    writer.Finish();
+}
+
+void ClamDisplayForm(const char* encoded, uint32_t wordClass, char* out, size_t capacity,
+                     int language) {
+    if (out == nullptr || capacity == 0) return;
+    out[0] = 0;
+    if (encoded == nullptr) return;
+    const char* rest = encoded;
+    size_t written = 0;
+    const char* separator = std::strchr(encoded, kClamPairSeparator);
+    if (separator != nullptr) {
+        const bool markedPair = separator != encoded && separator[-1] == kClamMarker3;
+        const bool pair = markedPair || !(wordClass & WordClassExactForm);
+        if (separator != encoded && pair) {
+            // The first half is shown folded, as stored.
+            const size_t half = static_cast<size_t>(separator - encoded) - (markedPair ? 1 : 0);
+            if (half + 1 > capacity - 1) return;
+            std::memcpy(out, encoded, half);
+            out[half] = kClamPairSeparator;
+            written = half + 1;
+        }
+        rest = separator + 1;
+    }
+    ClamApplyClass(rest, wordClass, out + written, capacity - written, language);
+}
