@@ -12,6 +12,12 @@ namespace clamtool {
 extern const Command kMkenvCommand;
 extern const Command kEncodeCommand;
 extern const Command kKeyCommand;
+extern const Command kNewCommand;
+extern const Command kAddCommand;
+extern const Command kFindCommand;
+extern const Command kListCommand;
+extern const Command kVerifyCommand;
+extern const Command kDumpCommand;
 }  // namespace clamtool
 
 namespace {
@@ -23,6 +29,12 @@ const std::array kCommands = {
     &clamtool::kMkenvCommand,
     &clamtool::kEncodeCommand,
     &clamtool::kKeyCommand,
+    &clamtool::kNewCommand,
+    &clamtool::kAddCommand,
+    &clamtool::kFindCommand,
+    &clamtool::kListCommand,
+    &clamtool::kVerifyCommand,
+    &clamtool::kDumpCommand,
 };
 
 void Print(const std::string& text) {
