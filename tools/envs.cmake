@@ -1,0 +1,18 @@
+# Phonetic environments of our own, compiled from data/env/*.def into env/<name>.env of the
+# build folder, for the tests and the sample profile.
+file(GLOB WORDHAUL_ENV_DEFINITIONS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/env/*.def)
+set(WORDHAUL_ENV_DIR ${CMAKE_BINARY_DIR}/env)
+set(WORDHAUL_ENV_FILES)
+foreach(definition ${WORDHAUL_ENV_DEFINITIONS})
+  get_filename_component(name ${definition} NAME_WE)
+  set(output ${WORDHAUL_ENV_DIR}/${name}.env)
+  add_custom_command(
+    OUTPUT ${output}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${WORDHAUL_ENV_DIR}
+    COMMAND clamtool mkenv ${definition} ${output}
+    DEPENDS clamtool ${definition}
+    COMMENT "Compiling phonetic environment ${name}"
+    VERBATIM)
+  list(APPEND WORDHAUL_ENV_FILES ${output})
+endforeach()
+add_custom_target(wordhaul_envs ALL DEPENDS ${WORDHAUL_ENV_FILES})
