@@ -23,27 +23,59 @@
 #include "support/temp_prefix.h"
 
 // Live allocations of this test program, so that a test can tell what a call left behind.
-namespace {
-std::atomic<long> g_liveAllocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    void* p = std::malloc(size == 0 ? 1 : size);
-    if (p == nullptr) throw std::bad_alloc();
-    ++g_liveAllocations;
-    return p;
-}
+// Every form of plain new and delete is replaced, so that none pairs with another
+// allocator's (the sanitizers bring their own).
+//
+// GCC takes the free() inside a replaced delete for a mismatch once it is inlined.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* p) noexcept {
+namespace {
+std::atomic<long> g_liveAllocations{0};
+
+void* Allocate(std::size_t size) noexcept {
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (p != nullptr) ++g_liveAllocations;
+    return p;
+}
+void Release(void* p) noexcept {
     if (p == nullptr) return;
     --g_liveAllocations;
     std::free(p);
 }
-#pragma GCC diagnostic pop
-void operator delete(void* p, std::size_t) noexcept {
-    operator delete(p);
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (void* p = Allocate(size)) return p;
+    throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
+void operator delete(void* p) noexcept {
+    Release(p);
+}
+void operator delete[](void* p) noexcept {
+    Release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    Release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    Release(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    Release(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    Release(p);
+}
+#pragma GCC diagnostic pop
 
 namespace {
 namespace fs = std::filesystem;
