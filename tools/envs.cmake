@@ -16,3 +16,9 @@ foreach(definition ${WORDHAUL_ENV_DEFINITIONS})
   list(APPEND WORDHAUL_ENV_FILES ${output})
 endforeach()
 add_custom_target(wordhaul_envs ALL DEPENDS ${WORDHAUL_ENV_FILES})
+
+# The coding benchmark loads the compiled environments.
+if(TARGET wordhaul_bench)
+  add_dependencies(wordhaul_bench wordhaul_envs)
+  target_compile_definitions(wordhaul_bench PRIVATE WORDHAUL_ENV_DIR="${WORDHAUL_ENV_DIR}")
+endif()
