@@ -12,7 +12,6 @@ namespace {
 
 constexpr std::uint8_t kStartMark = 'Y';
 constexpr std::uint8_t kEndMark = 'Z';
-constexpr std::uint8_t kCodeOffset = 0x58;      // the start mark feeds the automaton as code 1
 constexpr std::uint8_t kCodesFormLimit = 0x41;  // outputs starting below it are code lists
 // Room for the marks and any text a caller can sensibly give; longer texts are cut.
 constexpr std::size_t kWorkCapacity = 512;
