@@ -135,6 +135,8 @@ class Platform {
     virtual bool ReplaceFile(const std::wstring& target, const std::wstring& replacement) = 0;
     // Deletes a file; false when it cannot be deleted.
     virtual bool DeleteFile(const std::wstring& path) = 0;
+    // GetFileAttributesW succeeds: a file or folder of that path exists (readable or not).
+    virtual bool PathExists(const std::wstring& path) = 0;
 
     // --- Console (standard output) -------------------------------------------------
     // Narrow text goes out byte for byte. Wide text reaches the user whole: on a console

@@ -47,7 +47,7 @@ bool FaultPlatform::GetSpecialFolderPath(int csidl, std::wstring& path) {
     return specialFolder ? specialFolder(csidl, path) : inner_.GetSpecialFolderPath(csidl, path);
 }
 bool FaultPlatform::ListFolder(const std::wstring& pattern, std::vector<std::wstring>& names) {
-    return inner_.ListFolder(pattern, names);
+    return listFolder ? listFolder(pattern, names) : inner_.ListFolder(pattern, names);
 }
 int FaultPlatform::MakeFolder(const std::wstring& path) {
     if (ShouldFail(Op::kMakeFolder)) return 13;  // EACCES
@@ -99,6 +99,9 @@ bool FaultPlatform::ReplaceFile(const std::wstring& target, const std::wstring& 
 }
 bool FaultPlatform::DeleteFile(const std::wstring& path) {
     return inner_.DeleteFile(path);
+}
+bool FaultPlatform::PathExists(const std::wstring& path) {
+    return inner_.PathExists(path);
 }
 void FaultPlatform::ConsoleWrite(std::string_view text) {
     console.append(text);

@@ -62,6 +62,7 @@ class FaultPlatform : public platform::Platform {
     std::function<std::int32_t(std::wstring&)> knownFolderLocalLow;
     std::function<bool(int, std::wstring&)> specialFolder;
     std::function<platform::LocalTime()> localTime;
+    std::function<bool(const std::wstring&, std::vector<std::wstring>&)> listFolder;
 
     bool GetOsVersion(platform::OsVersion& v) override;
     platform::LocalTime GetLocalTime() override;
@@ -81,6 +82,7 @@ class FaultPlatform : public platform::Platform {
                                                              platform::StreamMode mode) override;
     bool ReplaceFile(const std::wstring& target, const std::wstring& replacement) override;
     bool DeleteFile(const std::wstring& path) override;
+    bool PathExists(const std::wstring& path) override;
     void ConsoleWrite(std::string_view text) override;
     void ConsoleWriteWide(std::wstring_view text) override;
     void ConsoleFlush() override {}

@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr int kDutch = 10;   // ij digraph
-constexpr int kGerman = 14;  // Ae, Oe, Ue digraphs
+constexpr int kIjLanguage = 10;      // i j as one letter
+constexpr int kUmlautLanguage = 14;  // Ae, Oe, Ue as one letter
 
 using Byte = unsigned char;
 
@@ -50,13 +50,13 @@ class DigraphReader {
         const Byte c = At(pos_);
         const Byte next = pos_ + 1 < text_.size() ? At(pos_ + 1) : 0;
         ++pos_;
-        if (language_ == kDutch && (c == 'i' || c == 'I') && tables_.lower[next] == 'j') {
+        if (language_ == kIjLanguage && (c == 'i' || c == 'I') && tables_.lower[next] == 'j') {
             ++pos_;
             if (tables_.IsLower(c) != tables_.IsLower(next)) exactForm_ = true;
             out = tables_.IsLower(c) ? kClamDigraphIjLower : kClamDigraphIjUpper;
             return true;
         }
-        if (language_ == kGerman) {
+        if (language_ == kUmlautLanguage) {
             if (next == 'e' && (c == 'A' || c == 'O' || c == 'U')) {
                 ++pos_;
                 out = c == 'A' ? 0x8E : c == 'O' ? 0x99 : 0x9A;
@@ -89,10 +89,10 @@ struct WordShape {
     int upperCount = 0;
 };
 
-// In Dutch the display joins a folded i and j into the digraph, so "I.J."
+// In language 10 the display joins a folded i and j into the digraph, so "I.J."
 // must not be folded to "ij" as a spaced abbreviation.
 bool JoinsAsDigraph(int language, const WordTables& tables, Byte twoBack, Byte c) {
-    return language == kDutch && (twoBack == 'i' || twoBack == 'I') && tables.lower[c] == 'j';
+    return language == kIjLanguage && (twoBack == 'i' || twoBack == 'I') && tables.lower[c] == 'j';
 }
 
 // Returns false for a byte 8, which only a pair may hold.
@@ -155,7 +155,7 @@ bool WriteFolded(std::string_view text, int language, const WordTables& tables, 
     while (reader.Next(c)) {
         const Byte folded = tables.lower[c];
         if (folded == kClamPeriod && !keepPeriods) continue;
-        if (language == kDutch && folded == kClamDigraphIjLower) {
+        if (language == kIjLanguage && folded == kClamDigraphIjLower) {
             if (!out.Put('i') || !out.Put('j')) return false;
         } else if (!out.Put(static_cast<char>(folded))) {
             return false;

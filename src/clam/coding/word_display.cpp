@@ -7,13 +7,13 @@
 
 namespace {
 
-constexpr int kGermanCapitals = 2;  // ß shown as SS in capitals
-constexpr int kDutch = 10;
-constexpr int kGerman = 14;
+constexpr int kSharpSLanguage = 2;  // 0xE1 shown as SS in capitals
+constexpr int kIjLanguage = 10;
+constexpr int kUmlautLanguage = 14;
 
 using Byte = unsigned char;
 
-// A German umlaut capital as its two-letter spelling (0 if c is none).
+// An umlaut capital as its two-letter spelling (0 if c is none).
 char UmlautBase(Byte c) {
     switch (c) {
         case 0x8E:
@@ -40,17 +40,17 @@ void ApplyCase(std::string_view folded, uint32_t wordClass, int language, ClamBo
         const bool raise = ((caseField & 2) && i == firstLetter) ||
                            (caseField == 3 && (type[c] & kClamLowerCaseLetter));
         if (raise) c = upper[c];
-        if (language == kDutch && i + 1 < folded.size() && folded[i + 1] == 'j' &&
+        if (language == kIjLanguage && i + 1 < folded.size() && folded[i + 1] == 'j' &&
             (c == 'i' || c == 'I')) {
             out.Put(static_cast<char>(c));
             c = c == 'i' ? 'j' : 'J';
             ++i;
         }
-        if (language == kGermanCapitals && caseField == 3 && c == 0xE1) {
+        if (language == kSharpSLanguage && caseField == 3 && c == 0xE1) {
             out.Put('S');
             c = 'S';
         }
-        if (language == kGerman && UmlautBase(c) != 0) {
+        if (language == kUmlautLanguage && UmlautBase(c) != 0) {
             out.Put(UmlautBase(c));
             c = 'e';
         }
@@ -69,15 +69,15 @@ void ClamApplyClass(const char* folded, uint32_t wordClass, char* out, size_t ca
         writer.Finish();
         return;
     }
-    // Without the language's tables nothing can be restored: shown as stored.
-    if (language < 1 || language > kClamLanguageCount) {
+    if (wordClass & WordClassExactForm) {
         writer.PutText(folded);  // what does not fit is cut
+        if (wordClass & WordClassFinalPeriod) writer.Put(kClamPeriod);
         writer.Finish();
         return;
     }
-    if (wordClass & WordClassExactForm) {
+    // Without the language's tables nothing can be restored: shown as stored.
+    if (language < 1 || language > kClamLanguageCount) {
         writer.PutText(folded);
-        if (wordClass & WordClassFinalPeriod) writer.Put(kClamPeriod);
         writer.Finish();
         return;
     }

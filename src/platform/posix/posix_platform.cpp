@@ -33,10 +33,7 @@ class PosixOutputStream final : public OutputStream {
         if (mode_ == StreamMode::kBinary) {
             buffer_.append(bytes);
         } else {
-            for (char c : bytes) {
-                if (c == '\n') buffer_.push_back('\r');
-                buffer_.push_back(c);
-            }
+            AppendWithCrLf(bytes);
         }
         if (buffer_.size() >= kFlushAt) return Flush();
         return good_;
@@ -52,6 +49,17 @@ class PosixOutputStream final : public OutputStream {
 
   private:
     static constexpr std::size_t kFlushAt = 1 << 16;
+
+    void AppendWithCrLf(std::string_view bytes) {
+        for (;;) {
+            const auto lf = bytes.find('\n');
+            if (lf == std::string_view::npos) break;
+            buffer_.append(bytes.substr(0, lf));
+            buffer_.append("\r\n");
+            bytes.remove_prefix(lf + 1);
+        }
+        buffer_.append(bytes);
+    }
 
     bool Flush() {
         std::size_t done = 0;
@@ -258,6 +266,11 @@ class PosixPlatform final : public Platform {
 
     bool DeleteFile(const std::wstring& path) override {
         return ::unlink(HostPath(path).c_str()) == 0;
+    }
+
+    bool PathExists(const std::wstring& path) override {
+        struct stat info {};
+        return ::lstat(HostPath(path).c_str(), &info) == 0;
     }
 
     void ConsoleWrite(std::string_view text) override {

@@ -1,0 +1,10 @@
+# End-to-end scenarios: run the built tool against temporary prefixes.
+file(GLOB E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/e2e/*.cpp)
+if(E2E_SOURCES AND NOT CMAKE_CROSSCOMPILING)
+  add_executable(e2e_tests ${E2E_SOURCES})
+  target_include_directories(e2e_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(e2e_tests PRIVATE GTest::gtest_main)
+  add_dependencies(e2e_tests wordhaul)
+  add_test(NAME e2e_tests COMMAND e2e_tests --gtest_brief=1)
+  set_tests_properties(e2e_tests PROPERTIES ENVIRONMENT "WORDHAUL_TOOL=$<TARGET_FILE:wordhaul>")
+endif()
