@@ -66,6 +66,7 @@ class CountingPlatform final : public platform::Platform {
         return inner_.ReplaceFile(target, replacement);
     }
     bool DeleteFile(const std::wstring& path) override { return inner_.DeleteFile(path); }
+    bool PathExists(const std::wstring& path) override { return inner_.PathExists(path); }
     void ConsoleWrite(std::string_view text) override { inner_.ConsoleWrite(text); }
     void ConsoleWriteWide(std::wstring_view text) override { inner_.ConsoleWriteWide(text); }
     void ConsoleFlush() override { inner_.ConsoleFlush(); }
