@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 
+#include "clam/coding/char_tables.h"
 #include "clam/coding/env_compiler.h"
 #include "platform/platform.h"
 
@@ -64,6 +65,47 @@ PhonEnvPtr LoadEnvBytes(const std::vector<std::uint8_t>& bytes, int* status) {
     os.Close(fd);
     fs::remove(path);
     return env;
+}
+
+std::string Bytes(std::string_view notation) {
+    std::string bytes;
+    for (std::size_t i = 0; i < notation.size(); ++i) {
+        if (notation[i] == '<' && i + 3 < notation.size() && notation[i + 3] == '>') {
+            bytes.push_back(
+                static_cast<char>(std::stoi(std::string(notation.substr(i + 1, 2)), nullptr, 16)));
+            i += 3;
+        } else {
+            bytes.push_back(notation[i]);
+        }
+    }
+    return bytes;
+}
+
+std::string Pairs(std::string_view notation) {
+    std::string pairs;
+    std::stringstream tokens{std::string(notation)};
+    for (std::string token; tokens >> token;) {
+        const std::size_t digits = token.find_last_not_of("0123456789") + 1;
+        std::string letter = Bytes(token.substr(0, digits));
+        if (letter == "+") letter = "\x09";
+        if (letter == "_") letter = "\x0b";
+        pairs += letter;
+        pairs.push_back(static_cast<char>(std::stoi(token.substr(digits))));
+    }
+    return pairs;
+}
+
+std::string FoldedLetters(int language) {
+    const std::uint8_t* alphabet = ClamAlphabetTable(language);
+    const std::uint8_t* types = ClamLetterTypeTable(language);
+    std::string letters;
+    for (int b = 1; b < 256; ++b) {
+        const bool marker = b >= 4 && b <= 6;
+        if ((alphabet[b] & kClamValidWordChar) && !(types[b] & kClamUpperCaseLetter) && !marker) {
+            letters.push_back(static_cast<char>(b));
+        }
+    }
+    return letters;
 }
 
 PhonEnvPtr LoadLanguage(int language) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "clam/store/phon_env.h"
@@ -30,6 +31,18 @@ std::vector<std::uint8_t> CompileText(const std::string& text);
 
 // Writes the bytes to a temporary file and loads it with ClamLoadPhonEnv.
 PhonEnvPtr LoadEnvBytes(const std::vector<std::uint8_t>& bytes, int* status);
+
+// Bytes written readably: <hh> is the byte with that hex value, anything else stands for
+// itself ("b<82>b").
+std::string Bytes(std::string_view notation);
+
+// (letter, tag) pairs written as letter and decimal tag, space-separated: "b17 a16", with '+'
+// for the repeat letter 9, '_' for the letter 11, and <hh> for any letter.
+std::string Pairs(std::string_view notation);
+
+// The characters that reach the rules in a folded text of the language: its valid word
+// characters except upper-case letters and the marker bytes.
+std::string FoldedLetters(int language);
 
 // The environment of a defined language, loaded; fails the test when it does not load.
 PhonEnvPtr LoadLanguage(int language);

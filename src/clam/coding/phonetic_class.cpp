@@ -118,9 +118,9 @@ std::uint32_t FindClass(const ClamPhonEnv& env, const char* s) {
 
 void ClamClassString(const char* transcription, char* out, std::size_t capacity, ClamPhonEnv* env) {
     auto pairs = Bytes(transcription, kClamTranscriptionCapacity);
-    std::array<char, kClamTranscriptionCapacity> again{};
+    std::array<char, kClamTranscriptionCapacity> again;  // each buffer is read up to its NUL
     if (ClassesIgnoreAccents(env->language)) {
-        std::array<char, kClamClassStringCapacity> text{};
+        std::array<char, kClamClassStringCapacity> text;
         AccentFreeText(pairs, env->language, text.data(), text.size());
         ClamTranscribe(text.data(), again.data(), again.size(), env);
         pairs = Bytes(again.data(), again.size());
@@ -129,7 +129,7 @@ void ClamClassString(const char* transcription, char* out, std::size_t capacity,
 }
 
 void ClamPhoneticClass(const char* transcription, char* out, ClamPhonEnv* env) {
-    std::array<char, kClamClassStringCapacity> classString{};
+    std::array<char, kClamClassStringCapacity> classString;
     ClamClassString(transcription, classString.data(), classString.size(), env);
     const std::uint32_t number = FindClass(*env, classString.data());
     const std::uint32_t d = ClassDivisor(*env);

@@ -65,7 +65,7 @@ bool HasUnstorableMarker(const std::uint8_t* encoded) {
 
 void ClamPhoneticKey(const char* encoded, char* out, std::size_t capacity, ClamPhonEnv* env) {
     if (capacity == 0) return;
-    std::array<char, kClamTranscriptionCapacity> transcription{};
+    std::array<char, kClamTranscriptionCapacity> transcription;  // read only up to its NUL
     ClamTranscribe(encoded, transcription.data(), transcription.size(), env);
     std::array<char, kClamClassBytesCapacity> classBytes{};
     ClamPhoneticClass(transcription.data(), classBytes.data(), env);
@@ -86,9 +86,9 @@ void ClamPhoneticKey(const char* encoded, char* out, std::size_t capacity, ClamP
 
 int ClamBuildStoredKeyWithEnv(const char* encoded, char* out, ClamPhonEnv* env) {
     const auto* form = reinterpret_cast<const std::uint8_t*>(encoded);
-    std::array<char, kClamMarkerFreeLimit> scratch{};
+    std::array<char, kClamMarkerFreeLimit> scratch;
     if (!MarkerFreeText(form, scratch) || HasUnstorableMarker(form)) return 0;
-    std::array<char, kClamPhoneticKeyCapacity> key{};
+    std::array<char, kClamPhoneticKeyCapacity> key;
     ClamPhoneticKey(scratch.data(), key.data(), key.size(), env);
 
     const std::span<const std::uint8_t> symbols(

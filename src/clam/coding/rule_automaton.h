@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-struct ClamPhonEnv;
+#include "clam/store/phon_env.h"
 
 // Bytes are fed as (byte - 0x58) mod 256, so the start mark Y is code 1 and the end mark Z 2.
 inline constexpr std::uint8_t kClamRuleCodeOffset = 0x58;
@@ -15,5 +15,20 @@ struct ClamRuleMatch {
     std::size_t length = 0;  // bytes the rule matched
 };
 
-// The longest rule matching a prefix of bytes.
-ClamRuleMatch ClamLongestRule(const ClamPhonEnv& env, std::span<const std::uint8_t> bytes);
+// The longest rule matching a prefix of bytes. Inline: it runs once per letter.
+inline ClamRuleMatch ClamLongestRule(const ClamPhonEnv& env, std::span<const std::uint8_t> bytes) {
+    ClamRuleMatch best;
+    if (env.trieSize <= 0) return best;
+    const auto size = static_cast<std::size_t>(env.trieSize);
+    std::size_t cell = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const std::size_t base = env.trieBase[cell];
+        if (base == 0) break;
+        const auto code = static_cast<std::uint8_t>(bytes[i] - kClamRuleCodeOffset);
+        const std::size_t next = base + code;
+        if (next >= size || env.trieCheck[next] != code) break;
+        cell = next;
+        if (env.trieValue[cell] != kClamNoRuleValue) best = {static_cast<int>(cell), i + 1};
+    }
+    return best;
+}

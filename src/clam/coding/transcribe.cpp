@@ -12,14 +12,14 @@ namespace {
 
 constexpr std::uint8_t kStartMark = 'Y';
 constexpr std::uint8_t kEndMark = 'Z';
-constexpr std::uint8_t kCodeOffset = 0x58;      // the start mark feeds the automaton as code 1
 constexpr std::uint8_t kCodesFormLimit = 0x41;  // outputs starting below it are code lists
 // Room for the marks and any text a caller can sensibly give; longer texts are cut.
 constexpr std::size_t kWorkCapacity = 512;
 
-// The work string: start mark, the mapped letters, end mark.
+// The work string: start mark, the mapped letters, end mark. Only the first `length` bytes
+// are ever read, so the rest stays uninitialised.
 struct WorkString {
-    std::array<std::uint8_t, kWorkCapacity> bytes{};
+    std::array<std::uint8_t, kWorkCapacity> bytes;
     std::size_t length = 0;
     bool cut = false;
 };
@@ -111,9 +111,7 @@ class Transcriber {
     void Uncovered() {
         const std::uint8_t b = work_.bytes[p_++];
         if (b == kStartMark) return;
-        const std::uint8_t* alphabet = ClamAlphabetTable(env_.language);
-        if (env_.letterUsed != nullptr && alphabet != nullptr && (alphabet[b] & kClamValidWordChar))
-            env_.letterUsed[b] = 1;
+        if (env_.letterUsed != nullptr) MarkLetter(b);
         out_.Pair(b, kClamNoLetter);
     }
 
@@ -130,6 +128,11 @@ class Transcriber {
             out_.Pair(kClamRepeatLetter, kClamNoLetter);
             ++p_;
         }
+    }
+
+    void MarkLetter(std::uint8_t b) {
+        const std::uint8_t* alphabet = ClamAlphabetTable(env_.language);
+        if (alphabet != nullptr && (alphabet[b] & kClamValidWordChar)) env_.letterUsed[b] = 1;
     }
 
     void RuleOutput(std::uint8_t value, std::size_t length) {
