@@ -163,15 +163,5 @@ TEST_F(StoreTest, ADescriptorHandleLeavesTheDescriptorOpen) {
     EXPECT_EQ(ClamOpenDescriptor(0, 0, cache_, &env_, &status), nullptr);
 }
 
-TEST_F(StoreTest, AFailedHandleClosesWithoutWritingBack) {
-    ClamHandle* handle = Create("f.clam");
-    ASSERT_EQ(ClamInsertStoredKey(handle, "BBcat", 3), 1);
-    handle->flags |= kClamFailed;
-    EXPECT_EQ(ClamInsertStoredKey(handle, "BBdog", 3), 0);
-    EXPECT_EQ(ClamClose(handle), 0);
-    EXPECT_EQ(Bytes("f.clam"), NewFileBytes());
-    for (std::uint32_t i = 0; i < kClamCacheSlots; ++i) EXPECT_EQ(cache_->slots[i].fd, 0);
-}
-
 }  // namespace
 }  // namespace store_test
