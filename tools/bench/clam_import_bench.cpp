@@ -3,8 +3,8 @@
 //
 //   wordhaul_bench clam_import [WORDS [ENV]]
 //     WORDS: words of the source (default 100000)
-//     ENV:   a compiled phonetic environment of language 1 (default
-//            build/native/env/lang01.env, as the build makes it from data/env/lang01.def)
+//     ENV:   a compiled phonetic environment of language 1 (default: the build's own
+//            env/lang01.env, compiled from data/env/lang01.def)
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -87,7 +87,7 @@ std::uintmax_t FileSize(const fs::path& path) {
 
 WORDHAUL_BENCHMARK(clam_import, "clam import of 100,000 words: new destination, then all present") {
     const std::size_t count = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 100000;
-    const fs::path envFile = fs::absolute(argc > 2 ? argv[2] : "build/native/env/lang01.env");
+    const fs::path envFile = fs::absolute(argc > 2 ? argv[2] : WORDHAUL_STORE_BENCH_ENV);
     if (!fs::exists(envFile)) {
         std::fprintf(stderr, "no environment at %s (build the target wordhaul_envs)\n",
                      envFile.string().c_str());
