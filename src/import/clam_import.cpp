@@ -21,7 +21,8 @@ constexpr const char* kContinuing = "Continuing to process next dictionary ...";
 constexpr std::size_t kReadBufferSize = 256;
 constexpr int kPhonEnvFlags =
     platform::kOpenReadOnly | platform::kOpenBinary | platform::kOpenSequential;
-constexpr std::uint32_t kOpenReadWrite = 0;
+// Read and write; the store falls back to read-only when the file cannot be written.
+constexpr std::uint32_t kReadWriteMode = 0;
 
 struct PhonEnvRelease {
     void operator()(ClamPhonEnv* env) const { ClamFreePhonEnv(env); }
@@ -77,7 +78,7 @@ PhonEnvPtr LoadPhonEnv(const std::wstring& path) {
     return env;
 }
 
-// The console gets a shorter text than the log: the path means nothing to the user.
+// The console gets a short text; the log names the file that was tried.
 void ReportMissingPhonEnv(const std::wstring& path) {
     ConsoleLine("ERROR: Failed to import words for current dictionary");
     platform::CurrentPlatform().ConsoleFlush();
@@ -117,7 +118,7 @@ WordList ReadWords(ClamHandle* source) {
 // refuses it: it may hold words the store cannot read.
 ClamHandle* OpenOrCreateDestination(const std::wstring& path, ClamBlockCache* cache,
                                     ClamPhonEnv* env) {
-    if (ClamHandle* handle = OpenDictionary(path, kOpenReadWrite, cache, env)) return handle;
+    if (ClamHandle* handle = OpenDictionary(path, kReadWriteMode, cache, env)) return handle;
     if (platform::CurrentPlatform().CanOpenForReading(path)) return nullptr;
     return OpenDictionary(path, kClamCreate, cache, env);
 }
