@@ -105,7 +105,7 @@ ClamPhonEnv* LoadEnv(const std::string& path) {
 }  // namespace
 
 WORDHAUL_BENCHMARK(store, "a million distinct words found, then added, into a new dictionary") {
-    const std::string envPath = argc > 1 ? argv[1] : WORDHAUL_STORE_BENCH_ENV;
+    const std::string envPath = argc > 1 ? argv[1] : WORDHAUL_ENV_DIR "/lang01.env";
     const std::size_t count = argc > 2 ? std::stoul(argv[2]) : 1000000;
     ClamPhonEnv* env = LoadEnv(envPath);
     if (env == nullptr) {

@@ -28,9 +28,10 @@ ClamRecordStep ClamDecodeRecord(std::span<const std::uint8_t> bytes, std::size_t
     const std::size_t drop = bytes[offset + 2];
     if (drop > keyLength) return ClamRecordStep::kDamaged;
     const std::size_t tailStart = offset + 3;
-    const auto nul = std::find(bytes.begin() + tailStart, bytes.begin() + limit, 0);
-    if (nul == bytes.begin() + limit) return ClamRecordStep::kDamaged;
-    const std::size_t tailLength = static_cast<std::size_t>(nul - bytes.begin()) - tailStart;
+    const void* nul = std::memchr(bytes.data() + tailStart, 0, limit - tailStart);
+    if (nul == nullptr) return ClamRecordStep::kDamaged;
+    const std::size_t tailLength =
+        static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - bytes.data()) - tailStart;
     const std::size_t newLength = keyLength - drop + tailLength;
     if (newLength > kClamMaxKeyLength) return ClamRecordStep::kDamaged;
     const std::size_t end = offset + RecordSize(tailLength + 1);
