@@ -87,7 +87,7 @@ std::uintmax_t FileSize(const fs::path& path) {
 
 WORDHAUL_BENCHMARK(clam_import, "clam import of 100,000 words: new destination, then all present") {
     const std::size_t count = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 100000;
-    const fs::path envFile = fs::absolute(argc > 2 ? argv[2] : WORDHAUL_STORE_BENCH_ENV);
+    const fs::path envFile = fs::absolute(argc > 2 ? argv[2] : WORDHAUL_ENV_DIR "/lang01.env");
     if (!fs::exists(envFile)) {
         std::fprintf(stderr, "no environment at %s (build the target wordhaul_envs)\n",
                      envFile.string().c_str());
