@@ -1,8 +1,9 @@
 #!/bin/sh
-# The Wine server of a test prefix, for the time of a test run:
-#   wine-server.sh start PREFIX   makes the prefix when missing, starts a persistent
-#                                 server and warms it up
-#   wine-server.sh stop PREFIX    ends the server and every Wine process of the prefix
+# The Wine prefix of the Windows build's tests and build steps, and its server:
+#   wine-server.sh prepare PREFIX  makes the prefix when it is missing or incomplete
+#   wine-server.sh start PREFIX    prepares it, removes what earlier tests left in it,
+#                                  starts a persistent server and warms it up
+#   wine-server.sh stop PREFIX     ends the server and every Wine process of the prefix
 # Wine's helper processes inherit the output of the run that started the server; a test
 # that reads a Wine program's output through a pipe would wait for them. So the server is
 # started here, with its output and that of a first program sent to /dev/null.
@@ -10,7 +11,7 @@ set -e
 action=$1
 prefix=$2
 if [ -z "$action" ] || [ -z "$prefix" ]; then
-    echo "usage: $0 start|stop PREFIX" >&2
+    echo "usage: $0 prepare|start|stop PREFIX" >&2
     exit 2
 fi
 export LANG=C.UTF-8 LC_ALL=C.UTF-8 WINEDEBUG=-all WINEPREFIX="$prefix" USER=wordhaul
@@ -49,12 +50,15 @@ remove_new_entry() {
 # Marks a complete prefix; a new name whenever tracked() changes what it lists.
 baseline=$prefix/wordhaul-baseline-1.txt
 
-case $action in
-start)
-    wineserver -k >/dev/null 2>&1 || true
+# One at a time per prefix: build steps may run Wine programs in parallel.
+prepare() {
+    mkdir -p "$(dirname "$prefix")"
+    exec 9>"$prefix.lock"
+    flock 9
     if [ ! -f "$baseline" ]; then
         # Made anew when it is not complete; removed only when it is a Wine prefix.
         if [ -f "$prefix/system.reg" ]; then
+            wineserver -k >/dev/null 2>&1 || true
             rm -rf "$prefix"
         elif [ -d "$prefix" ] && [ -n "$(ls -A "$prefix")" ]; then
             echo "$0: $prefix is not a Wine prefix" >&2
@@ -65,6 +69,16 @@ start)
         wineserver -w
         tracked >"$baseline"
     fi
+    exec 9>&-
+}
+
+case $action in
+prepare)
+    prepare
+    ;;
+start)
+    prepare
+    wineserver -k >/dev/null 2>&1 || true
     # What an earlier run left behind (the tests remove what they make, unless they crash).
     tracked | comm -13 "$baseline" - | while IFS= read -r path; do
         remove_new_entry "$path"

@@ -22,7 +22,7 @@ set(WORDHAUL_E2E_WINEPREFIX ${CMAKE_BINARY_DIR}/e2e-wineprefix)
 add_test(NAME e2e_tests_wine
   COMMAND ${WORDHAUL_NATIVE_BUILD_DIR}/tests/e2e_tests --gtest_brief=1)
 set_tests_properties(e2e_tests_wine PROPERTIES TIMEOUT 900 ENVIRONMENT
-  "WORDHAUL_TOOL=${WORDHAUL_NATIVE_BUILD_DIR}/wordhaul;WORDHAUL_WINE_TOOL=$<TARGET_FILE:wordhaul>;WORDHAUL_E2E_WINEPREFIX=${WORDHAUL_E2E_WINEPREFIX}")
+  "WORDHAUL_TOOL=${WORDHAUL_NATIVE_BUILD_DIR}/wordhaul;WORDHAUL_WINE_TOOL=$<TARGET_FILE:wordhaul>;WORDHAUL_E2E_WINEPREFIX=${WORDHAUL_E2E_WINEPREFIX};WORDHAUL_CLAMTOOL=${WORDHAUL_NATIVE_BUILD_DIR}/tools/clamtool;WORDHAUL_ENV_DIR=${WORDHAUL_NATIVE_BUILD_DIR}/env")
 # Should the scenario program be stopped, its Wine server still ends with the test run.
 add_test(NAME wine_e2e_server_stop
   COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-server.sh stop ${WORDHAUL_E2E_WINEPREFIX})

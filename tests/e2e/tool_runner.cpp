@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 #include "e2e/wine_runner.h"
 
@@ -49,6 +50,18 @@ fs::path MakeTempFolder() {
     return folder;
 }
 
+// Every file below a folder, by its path relative to it.
+std::map<std::string, std::string> FilesUnder(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    if (!fs::is_directory(folder)) return files;
+    for (const auto& item : fs::recursive_directory_iterator(folder)) {
+        if (!item.is_regular_file()) continue;
+        const std::string relative = fs::relative(item.path(), folder).generic_string();
+        files[relative] = ReadEvenIfUnreadable(item.path());
+    }
+    return files;
+}
+
 fs::perms PermissionsFor(Access access, bool folder) {
     using p = fs::perms;
     switch (access) {
@@ -83,7 +96,7 @@ class NativeRunner final : public ToolRunner {
         std::vector<Outcome> outcomes;
         for (int run = 0; run < scenario.runs; ++run) {
             const CommandResult result = RunCommand(command, prefix.string(), User());
-            Outcome outcome = CollectOutcome(profile / "AppData" / "LocalLow");
+            Outcome outcome = CollectOutcome(profile);
             outcome.console = result.output;
             outcome.status = result.status;
             outcomes.push_back(std::move(outcome));
@@ -131,9 +144,17 @@ bool RestrictsAccess(const Scenario& scenario) {
     return false;
 }
 
+fs::path EntryPath(const fs::path& profile, const std::string& path) {
+    const std::string_view driveC = kDriveC;
+    if (path.starts_with(driveC)) {
+        return profile.parent_path().parent_path() / path.substr(driveC.size());
+    }
+    return profile / path;
+}
+
 void LayOutProfile(const fs::path& profile, const Scenario& scenario) {
     for (const auto& entry : scenario.entries) {
-        const fs::path path = profile / entry.path;
+        const fs::path path = EntryPath(profile, entry.path);
         if (entry.folder)
             fs::create_directories(path);
         else
@@ -142,12 +163,13 @@ void LayOutProfile(const fs::path& profile, const Scenario& scenario) {
     // Modes last, so that a read-only folder can first be filled.
     for (const auto& entry : scenario.entries) {
         if (entry.access == Access::kNormal) continue;
-        fs::permissions(profile / entry.path, PermissionsFor(entry.access, entry.folder));
+        fs::permissions(EntryPath(profile, entry.path), PermissionsFor(entry.access, entry.folder));
     }
 }
 
-Outcome CollectOutcome(const fs::path& localLow) {
+Outcome CollectOutcome(const fs::path& profile) {
     Outcome outcome;
+    const fs::path localLow = profile / "AppData" / "LocalLow";
     const fs::path temp = localLow / "Temp";
     if (fs::is_directory(temp)) {
         for (const auto& file : fs::directory_iterator(temp)) {
@@ -156,12 +178,8 @@ Outcome CollectOutcome(const fs::path& localLow) {
         if (outcome.logNames.size() == 1) outcome.log = ReadAll(temp / outcome.logNames[0]);
         fs::remove_all(temp);
     }
-    if (!fs::is_directory(localLow)) return outcome;
-    for (const auto& item : fs::recursive_directory_iterator(localLow)) {
-        if (!item.is_regular_file()) continue;
-        const std::string relative = fs::relative(item.path(), localLow).generic_string();
-        outcome.localLowFiles[relative] = ReadEvenIfUnreadable(item.path());
-    }
+    outcome.localLowFiles = FilesUnder(localLow);
+    outcome.roamingFiles = FilesUnder(profile / "AppData" / "Roaming");
     return outcome;
 }
 

@@ -16,7 +16,10 @@ namespace e2e {
 enum class Access { kNormal, kReadOnly, kUnreadable };
 
 // A file or folder of the user's profile before the run. The path is relative to the
-// profile folder (drive_c/users/<user>), with slashes: "AppData/Roaming/...".
+// profile folder (drive_c/users/<user>), with slashes: "AppData/Roaming/...". A path that
+// starts with kDriveC is relative to drive C instead, for the installed provider data.
+inline constexpr const char* kDriveC = "C:/";
+
 struct ProfileEntry {
     std::string path;
     std::string bytes;
@@ -39,6 +42,8 @@ struct Outcome {
     std::string log;
     // Every other file under AppData/LocalLow, by its path relative to it.
     std::map<std::string, std::string> localLowFiles;
+    // Every file under AppData/Roaming, by its path relative to it.
+    std::map<std::string, std::string> roamingFiles;
 };
 
 class ToolRunner {
@@ -69,10 +74,13 @@ CommandResult RunCommand(const std::vector<std::string>& command, const std::str
 
 // --- Shared by the runners ---------------------------------------------------------
 std::string ShellQuote(const std::string& text);
-// Writes the scenario's files and folders under the profile folder, then sets their modes.
+// Where an entry of a scenario lies, given the profile folder (drive_c/users/<user>).
+std::filesystem::path EntryPath(const std::filesystem::path& profile, const std::string& path);
+// Writes the scenario's files and folders, then sets their modes.
 void LayOutProfile(const std::filesystem::path& profile, const Scenario& scenario);
-// What a run left under the LocalLow folder; the log folder is removed for the next run.
-Outcome CollectOutcome(const std::filesystem::path& localLow);
+// What a run left in the profile's LocalLow and Roaming folders; the log folder is removed
+// for the next run.
+Outcome CollectOutcome(const std::filesystem::path& profile);
 // Removes a tree whatever the modes in it.
 void RemoveTree(const std::filesystem::path& path);
 bool RestrictsAccess(const Scenario& scenario);

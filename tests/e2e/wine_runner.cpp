@@ -129,7 +129,9 @@ void ClearScenarioTrees(const WineSession& session, const Scenario& scenario) {
     RemoveTree(appData / "Roaming" / "Velta");
     for (const auto& entry : fs::directory_iterator(appData / "LocalLow")) RemoveTree(entry);
     RemoveTree(session.Prefix() / "drive_c" / "Program Files" / "Common Files" / "Velta");
-    for (const auto& entry : scenario.entries) RemoveTree(session.Profile() / entry.path);
+    for (const auto& entry : scenario.entries) {
+        RemoveTree(EntryPath(session.Profile(), entry.path));
+    }
 }
 
 // The Windows C runtime writes every line end of the console text as CR LF.
@@ -169,7 +171,7 @@ std::vector<Outcome> WineRunner::Run(const Scenario& scenario) {
     for (int run = 0; run < scenario.runs; ++run) {
         const CommandResult result =
             RunCommand(session.Wine({tool_}), session.Prefix().string(), User());
-        Outcome outcome = CollectOutcome(session.Profile() / "AppData" / "LocalLow");
+        Outcome outcome = CollectOutcome(session.Profile());
         outcome.console = WithLfLineEnds(result.output);
         outcome.status = result.status;
         outcomes.push_back(std::move(outcome));

@@ -1,0 +1,255 @@
+#include "clam/coding/word_ops.h"
+
+#include <array>
+#include <cstring>
+
+#include "clam/coding/phonetic_keys.h"
+#include "clam/coding/word_class.h"
+#include "clam/store/block_cache.h"
+#include "clam/store/clam_store.h"
+#include "clam/store/phon_env.h"
+
+namespace {
+
+constexpr std::size_t kEncodedBuffer = 128;
+constexpr std::size_t kPairHalfBuffer = 129;
+
+bool IsFailed(const ClamHandle* handle) {
+    return (handle->flags & kClamFailed) != 0;
+}
+
+bool IsMarker(char c) {
+    return c == kClamMarker1 || c == kClamMarker2 || c == kClamMarker3;
+}
+
+// Length of a word, or `limit` when it has at least that many bytes.
+std::size_t BoundedLength(const char* word, std::size_t limit) {
+    return strnlen(word, limit);
+}
+
+bool HoldsAny(const char* word, bool (*test)(char)) {
+    for (; *word != '\0'; ++word) {
+        if (test(*word)) return true;
+    }
+    return false;
+}
+
+bool IsSeparator(char c) {
+    return c == kClamPairSeparator;
+}
+
+bool IsMarkerOrSeparator(char c) {
+    return IsMarker(c) || IsSeparator(c);
+}
+
+void SentinelKey(const ClamHandle* handle, std::array<char, 3>& key) {
+    const char base = static_cast<char>(handle->phonEnv->classBase & 0xFF);
+    key = {base, base, '\0'};
+}
+
+// The stored classes, in the order of the acceptance masks' bits.
+constexpr std::array<std::uint32_t, 11> kClassList = {1, 2, 3, 5, 6, 7, 9, 10, 11, 16, 20};
+constexpr std::array<std::uint32_t, 11> kAcceptMasks = {0x001, 0x003, 0x107, 0x009, 0x01B, 0x13F,
+                                                        0x040, 0x0C0, 0x1C0, 0x200, 0x600};
+
+int ClassIndex(std::uint32_t wordClass) {
+    for (std::size_t i = 0; i < kClassList.size(); ++i) {
+        if (kClassList[i] == wordClass) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// Puts the handle back where the previous ClamNextWord left it.
+bool ResumeEnumeration(ClamHandle* handle) {
+    if (handle->savedBlock < 0) return false;
+    const auto number = static_cast<std::uint32_t>(handle->savedBlock);
+    if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return false;
+    const auto offset = static_cast<std::size_t>(handle->savedOffset);
+    const std::size_t keyLength = strnlen(handle->savedKey.data(), handle->savedKey.size());
+    if (offset < kClamHeaderSize || offset > kClamBlockSize || keyLength > kClamMaxKeyLength) {
+        return false;
+    }
+    handle->cursor = handle->block + offset;
+    std::memcpy(handle->key.data(), handle->savedKey.data(), keyLength + 1);
+    handle->keyEnd = handle->key.data() + keyLength;
+    handle->currentBlock = number;
+    return true;
+}
+
+void SaveEnumeration(ClamHandle* handle) {
+    handle->savedBlock = static_cast<std::int32_t>(handle->currentBlock);
+    handle->savedOffset = static_cast<std::int32_t>(handle->cursor - handle->block);
+    const std::size_t keyLength = static_cast<std::size_t>(handle->keyEnd - handle->key.data());
+    std::memcpy(handle->savedKey.data(), handle->key.data(), keyLength + 1);
+}
+
+// A pair's first half is shown with # where the environment had no letter for a symbol.
+void MarkUnnamedLetters(char* out) {
+    char* separator = std::strchr(out, kClamPairSeparator);
+    if (separator == nullptr || separator == out) return;
+    for (char* c = out; c != separator; ++c) {
+        if (*c == static_cast<char>(kClamNoLetter)) *c = '#';
+    }
+}
+
+// Candidate against probe: 0 when the candidate is the probe followed by the separator.
+int CompareWithProbe(const char* candidate, const char* probe) {
+    for (std::size_t i = 0;; ++i) {
+        const auto c = static_cast<unsigned char>(candidate[i]);
+        const auto p = static_cast<unsigned char>(probe[i]);
+        if (p == 0) return static_cast<int>(c) - kClamKeySeparator;
+        if (c != p) return static_cast<int>(c) - static_cast<int>(p);
+    }
+}
+
+}  // namespace
+
+int ClamClassAccepts(std::uint32_t lookedUpClass, std::uint32_t storedValue) {
+    const int row = ClassIndex(lookedUpClass);
+    const int column = ClassIndex(storedValue & 0x1F);
+    if (row < 0 || column < 0) return 0;
+    return (kAcceptMasks[static_cast<std::size_t>(row)] >> column) & 1;
+}
+
+std::uint32_t ClamLookupKey(const char* encoded, std::uint32_t, ClamHandle* handle, int) {
+    handle->variantMatch = 0;
+    if (IsFailed(handle) || encoded == nullptr || encoded[0] == '\0') return 0;
+    if (BoundedLength(encoded, kEncodedBuffer) >= kEncodedBuffer) return 0;
+    std::array<char, kClamPhoneticKeyCapacity> probe{};
+    ClamPhoneticKey(encoded, probe.data(), probe.size(), handle->phonEnv);
+    if (ClamSeekKey(handle, probe.data(), 0) == 1) return handle->value;
+    return 0;
+}
+
+int ClamFindWord(const char* word, ClamHandle* handle, std::uint32_t* attributes,
+                 std::uint32_t* flags) {
+    const std::uint32_t askedFlags = flags != nullptr ? *flags : 0;
+    if (flags != nullptr) *flags = 0;
+    if (attributes != nullptr) *attributes = 0;
+    handle->value = 0;
+    if (word == nullptr || word[0] == '\0') return 0;
+    if (BoundedLength(word, kClamMaxWordLength + 1) > kClamMaxWordLength) return 0;
+    if (HoldsAny(word, IsMarkerOrSeparator)) return 0;
+    std::array<char, kEncodedBuffer> encoded{};
+    const int wordClass = ClamEncodeWord(word, encoded.data(), encoded.size(), handle->language);
+    if (wordClass == 0) return 0;
+    const std::uint32_t value = ClamLookupKey(encoded.data(), static_cast<std::uint32_t>(wordClass),
+                                              handle, static_cast<int>(askedFlags));
+    if (attributes != nullptr) *attributes = value;
+    if (handle->variantMatch != 0 && flags != nullptr) *flags = 1;
+    return value != 0 && ClamClassAccepts(static_cast<std::uint32_t>(wordClass), value) ? 1 : 0;
+}
+
+int ClamAddWord(const char* word, ClamHandle* handle) {
+    if (word == nullptr || handle == nullptr) return 0;
+    if (BoundedLength(word, kClamMaxWordLength + 1) > kClamMaxWordLength) return 0;
+    std::array<char, kEncodedBuffer> encoded{};
+    int wordClass = 0;
+    const bool isPair = HoldsAny(word, IsSeparator);
+    if (isPair) {
+        wordClass = ClamEncodePair(word, encoded.data(), encoded.size(), handle->language);
+    } else if (HoldsAny(word, IsMarker)) {
+        wordClass = ClamEncodeMarkedWord(word, encoded.data(), encoded.size(), handle->language);
+    } else if (word[0] != '\0') {
+        wordClass = ClamEncodeWord(word, encoded.data(), encoded.size(), handle->language);
+    }
+    if (wordClass == 0) return 0;
+    if (isPair && ClamRemovePairEntry(word, handle) == 0) return 0;
+    if (IsFailed(handle)) return 0;
+    return ClamInsertKey(encoded.data(), static_cast<std::uint32_t>(wordClass), handle);
+}
+
+int ClamNextWord(char* out, std::size_t capacity, ClamHandle* handle) {
+    if (handle == nullptr || IsFailed(handle) || out == nullptr || capacity == 0) return 0;
+    if (handle->wordsRead == 0) {
+        std::array<char, 3> sentinel{};
+        SentinelKey(handle, sentinel);
+        if (ClamSeekKey(handle, sentinel.data(), 0) != 1) return 0;
+    } else if (!ResumeEnumeration(handle)) {
+        return 0;
+    }
+    if (ClamNextRecord(handle) == 0) {
+        handle->savedBlock = -1;
+        return 0;
+    }
+    SaveEnumeration(handle);
+    std::array<char, kClamKeyWordCapacity> encoded{};
+    ClamKeyToWord(handle->key.data(), encoded.data(), handle);
+    // Only keys this store did not build decode to more than an encoded form holds.
+    encoded[kEncodedBuffer - 1] = '\0';
+    ClamDisplayForm(encoded.data(), handle->value, out, capacity, handle->language);
+    MarkUnnamedLetters(out);
+    ++handle->wordsRead;
+    return 1;
+}
+
+int ClamLoadCandidate(ClamHandle* handle, const char* probeKey) {
+    const char* key = handle->key.data();
+    if (key[0] != probeKey[0] || key[0] == '\0' || key[1] != probeKey[1]) return 0;
+    char* out = handle->prevKey.data();
+    std::size_t i = 0;
+    for (; key[i] != '\0' && key[i] != static_cast<char>(kClamKeySeparator); ++i) {
+        if (key[i] < 1 || key[i] > 3) *out++ = key[i];
+    }
+    if (key[i] != '\0') {
+        *out++ = key[i++];
+        for (; key[i] != '\0'; ++i) {
+            if ((static_cast<unsigned char>(key[i]) & 0xFC) != 4) *out++ = key[i];
+        }
+    }
+    *out = '\0';
+    return 1;
+}
+
+int ClamFindPairEntry(ClamHandle* handle, const char* probe) {
+    if (probe[0] == '\0' || probe[1] == '\0') return 0;
+    handle->probeKey = {probe[0], probe[1], '\0'};
+    const char* probeKey = handle->probeKey.data();
+    const int found = ClamSeekKey(handle, probeKey, 0);
+    if (IsFailed(handle)) return 0;
+    if ((found == 1 || handle->value == 0) && ClamNextRecord(handle) == 0) return 0;
+    if (ClamLoadCandidate(handle, probeKey) == 0) return 0;
+    for (;;) {
+        const int order = CompareWithProbe(handle->prevKey.data(), probe);
+        if (order == 0) break;
+        if (order > 0) return 0;
+        if (ClamNextRecord(handle) == 0 || ClamLoadCandidate(handle, probeKey) == 0) return 0;
+    }
+    const char* key = handle->key.data();
+    const char* separator = std::strchr(key + 2, kClamKeySeparator);
+    if (separator != nullptr && separator[-1] == 3) return 1;
+    return (handle->value & 16) == 0 ? 1 : 0;
+}
+
+int ClamRemovePairEntry(const char* pairWord, ClamHandle* handle) {
+    if ((handle->flags & kClamReadOnly) != 0) return 0;
+    handle->savedBlock = -1;
+    std::array<char, kEncodedBuffer> firstHalf{};
+    std::size_t length = 0;
+    for (const char* c = pairWord; *c != '\0' && *c != kClamPairSeparator; ++c) {
+        if (IsMarker(*c)) continue;
+        if (length + 1 >= firstHalf.size()) return 0;
+        firstHalf[length++] = *c;
+    }
+    if (length == 0 || length > kClamMaxWordLength) return 0;
+    std::array<char, kPairHalfBuffer> encoded{};
+    const int firstClass =
+        ClamEncodeWord(firstHalf.data(), encoded.data(), encoded.size(), handle->language);
+    if (firstClass == 0) return 0;
+    if ((firstClass & WordClassExactForm) != 0) {
+        if (char* separator = std::strchr(encoded.data(), kClamPairSeparator)) *separator = '\0';
+    }
+    if (encoded[0] == '\0' || BoundedLength(encoded.data(), kEncodedBuffer) >= kEncodedBuffer) {
+        return 1;
+    }
+    std::array<char, kClamPhoneticKeyCapacity> probe{};
+    ClamPhoneticKey(encoded.data(), probe.data(), probe.size(), handle->phonEnv);
+    if (ClamFindPairEntry(handle, probe.data()) == 1) {
+        const auto offset = static_cast<std::size_t>(handle->recordStart - handle->block);
+        if (ClamLoadBlock(handle, handle->currentBlock, kClamModeRead | kClamModeChange) == 0) {
+            return 0;
+        }
+        ClamPutU16(handle->block + offset, 0);
+    }
+    return 1;
+}

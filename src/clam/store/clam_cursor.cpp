@@ -1,0 +1,115 @@
+// The handle's cursor: loading a block, reading live records along the leaf chain, and
+// descending the tree to a key. A damaged file may point anywhere; every block number that
+// comes from the file is checked against the blocks in use before it is followed.
+#include <cstring>
+
+#include "clam/store/block_cache.h"
+#include "clam/store/clam_store.h"
+
+namespace {
+
+// Deeper than any tree of 65535 blocks can be; a deeper descent is a loop in the file.
+constexpr int kMaxDescent = 32;
+
+bool IsFailed(const ClamHandle* handle) {
+    return (handle->flags & kClamFailed) != 0;
+}
+
+void MarkFailed(ClamHandle* handle) {
+    handle->flags |= kClamFailed;
+}
+
+// A child or link read from the file must name another block in use than the root.
+bool IsInnerBlock(const ClamHandle* handle, std::uint32_t number) {
+    return number != handle->rootBlock && number < handle->blockCount;
+}
+
+}  // namespace
+
+int ClamLoadBlock(ClamHandle* handle, std::uint32_t blockNumber, std::uint8_t mode) {
+    if (IsFailed(handle)) return 0;
+    const std::uint8_t priority = blockNumber != handle->rootBlock ? 1 : 0;
+    std::uint8_t* buffer = ClamGetBlock(handle->cache, blockNumber, handle->fd,
+                                        static_cast<std::uint8_t>(mode | priority));
+    if (buffer == nullptr) {
+        MarkFailed(handle);
+        return 0;
+    }
+    handle->block = buffer;
+    handle->cursor = buffer + kClamHeaderSize;
+    handle->key[0] = '\0';
+    handle->keyEnd = handle->key.data();
+    handle->usedBytes = static_cast<std::int32_t>(ClamUsedLength(buffer));
+    return 1;
+}
+
+int ClamNextRecord(ClamHandle* handle) {
+    std::uint32_t hops = 0;
+    for (;;) {
+        handle->recordStart = handle->cursor;
+        while (!IsFailed(handle) && ClamReadRecord(handle) == 1) {
+            if (handle->value != 0) return 1;
+        }
+        handle->value = 0;
+        if (IsFailed(handle) || handle->currentBlock == handle->rootBlock) return 0;
+        const std::uint32_t link = ClamGetU16(handle->block);
+        if (link == kClamNoLink) return 0;
+        if (!IsInnerBlock(handle, link) || ++hops > handle->blockCount) {
+            MarkFailed(handle);
+            return 0;
+        }
+        // Keys ascend along the chain; a chain that leads back is a damaged file and would
+        // otherwise be read forever.
+        std::array<char, kClamKeyBufferSize> lastKey;
+        std::memcpy(lastKey.data(), handle->key.data(),
+                    static_cast<std::size_t>(handle->keyEnd - handle->key.data()) + 1);
+        if (ClamLoadBlock(handle, link, kClamModeRead) == 0) return 0;
+        handle->currentBlock = link;
+        if (ClamReadRecord(handle) == 1) {
+            if (lastKey[0] != '\0' && ClamCompareKeys(handle->key.data(), lastKey.data()) <= 0) {
+                MarkFailed(handle);
+                return 0;
+            }
+            if (handle->value != 0) return 1;
+        } else if (IsFailed(handle)) {
+            return 0;
+        }
+    }
+}
+
+int ClamSeekKey(ClamHandle* handle, const char* key, int) {
+    std::uint32_t number = handle->rootBlock;
+    for (int depth = 0;; ++depth) {
+        if (IsFailed(handle)) return 0;
+        if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return 0;
+        if (ClamIsLeaf(handle->block)) break;
+        bool found = false;
+        std::uint32_t child = 0;
+        while (ClamReadRecord(handle) == 1) {
+            if (ClamCompareKeys(handle->key.data(), key) > 0) break;
+            child = handle->value;
+            found = true;
+        }
+        if (IsFailed(handle) || !found) return 0;
+        if (!IsInnerBlock(handle, child) || depth + 1 >= kMaxDescent) {
+            MarkFailed(handle);
+            return 0;
+        }
+        number = child;
+    }
+    handle->currentBlock = number;
+    while (ClamReadRecord(handle) == 1) {
+        const int order = ClamCompareKeys(handle->key.data(), key);
+        if (order == 0) return 1;
+        if (order > 0) return 0;
+    }
+    return 0;
+}
+
+int ClamBuildStoredKey(const char* encoded, char* out, ClamHandle* handle) {
+    return ClamBuildStoredKeyWithEnv(encoded, out, handle->phonEnv);
+}
+
+void ClamKeyToWord(const char* key, char* out, ClamHandle* handle) {
+    ClamKeyToWordWithEnv(key, out, handle->phonEnv);
+}

@@ -1,0 +1,370 @@
+// Key insertion: the new record goes into its leaf, a block that overflows splits at byte
+// 512, and the split pushes the first key of its right part into the parent, up to a new
+// root grown in place at block 0.
+//
+// Before anything changes, an overflowing leaf has its whole cascade worked out on the
+// cached blocks, so that an insertion the tree cannot take (a seventh level, a block
+// number past 16 bits, a right part longer than a block) is refused with nothing changed.
+// From the first split on, every completed block is written at once, in an order that
+// keeps the file a whole tree: reserved blocks, right part, left part, parent; a root
+// split writes its left part at its new number and then the new root.
+#include <algorithm>
+#include <cstring>
+
+#include "clam/store/block_cache.h"
+#include "clam/store/clam_store.h"
+#include "clam/store/phon_env.h"
+
+namespace {
+
+using Key = std::array<char, kClamKeyBufferSize>;
+
+// A full block, the new record, and a follower that had to be written out in full.
+constexpr std::size_t kImageCapacity = kClamBlockSize + 2 * kClamMaxRecordSize;
+constexpr std::size_t kSplitPoint = 512;
+// An index block with this much room takes the key a split below pushes up.
+constexpr std::size_t kRoomForPushedKey = 198;
+
+struct Image {
+    std::array<std::uint8_t, kImageCapacity> bytes;
+    std::size_t length = 0;
+
+    bool Append(const std::uint8_t* from, std::size_t count) {
+        if (count > bytes.size() - length) return false;
+        std::memcpy(bytes.data() + length, from, count);
+        length += count;
+        return true;
+    }
+    bool AppendRecord(std::uint32_t value, const char* prevKey, const char* key) {
+        if (ClamEncodedRecordSize(prevKey, key) > bytes.size() - length) return false;
+        length = static_cast<std::size_t>(
+            ClamEncodeRecord(bytes.data() + length, value, prevKey, key) - bytes.data());
+        return true;
+    }
+    bool IsLeaf() const { return ClamIsLeaf(bytes.data()); }
+};
+
+struct SplitPoint {
+    std::size_t leftEnd = 0;       // end of the records that stay left
+    std::size_t rightRecords = 0;  // end of the first right record; the rest follows it
+    std::size_t rightLength = 0;   // used length of the right block
+    std::uint16_t firstRightValue = 0;
+    Key firstRightKey{};
+};
+
+struct Descent {
+    std::array<std::uint32_t, kClamMaxLevels> path{};
+    std::size_t depth = 0;
+    std::uint32_t reservation = 2;
+};
+
+bool IsFailed(const ClamHandle* handle) {
+    return (handle->flags & kClamFailed) != 0;
+}
+
+bool Fail(ClamHandle* handle) {
+    handle->flags |= kClamFailed;
+    return false;
+}
+
+void CopyKey(Key& to, const char* from) {
+    const std::size_t n = std::min(std::strlen(from), kClamMaxKeyLength);
+    std::memcpy(to.data(), from, n);
+    to[n] = '\0';
+}
+
+bool HasSaneLength(const ClamHandle* handle) {
+    return handle->usedBytes >= static_cast<std::int32_t>(kClamHeaderSize) &&
+           handle->usedBytes <= static_cast<std::int32_t>(kClamBlockSize);
+}
+
+bool WriteNow(ClamHandle* handle, std::uint32_t number) {
+    ClamCacheSlot* slot = ClamFindSlot(handle->cache, number, handle->fd);
+    return slot != nullptr && ClamWriteSlot(handle->cache, slot) == 1;
+}
+
+// Walks from the root to the leaf for `key`, noting the path and how many new blocks a
+// split cascade from the leaf may need.
+bool Descend(ClamHandle* handle, const char* key, Descent& descent) {
+    descent.path[0] = handle->rootBlock;
+    descent.depth = 1;
+    for (;;) {
+        const std::uint32_t number = descent.path[descent.depth - 1];
+        if (IsFailed(handle) || ClamLoadBlock(handle, number, kClamModeRead) == 0) return false;
+        if (!HasSaneLength(handle)) return Fail(handle);
+        if (ClamIsLeaf(handle->block)) return true;
+        // A tree deeper than this was not made here; it is read, never extended.
+        if (descent.depth == kClamMaxLevels) return false;
+        const std::size_t room = kClamBlockSize - static_cast<std::size_t>(handle->usedBytes);
+        descent.reservation = room >= kRoomForPushedKey ? 1 : descent.reservation + 1;
+        bool found = false;
+        std::uint32_t child = 0;
+        while (ClamReadRecord(handle) == 1) {
+            if (ClamCompareKeys(handle->key.data(), key) > 0) break;
+            child = handle->value;
+            found = true;
+        }
+        if (IsFailed(handle)) return false;
+        if (!found || child == handle->rootBlock || child >= handle->blockCount) {
+            return Fail(handle);
+        }
+        descent.path[descent.depth++] = child;
+    }
+}
+
+// Loads a block and builds its new content with (key, value) inserted: records before the
+// insertion point unchanged, the new record, the follower re-encoded against the new key,
+// the rest unchanged. An equal key's record is replaced.
+bool BuildImage(ClamHandle* handle, std::uint32_t number, const char* key, std::uint32_t value,
+                Image& image) {
+    if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return false;
+    if (!HasSaneLength(handle)) return Fail(handle);
+    const std::uint8_t* block = handle->block;
+    const std::size_t used = static_cast<std::size_t>(handle->usedBytes);
+    handle->prevKey[0] = '\0';
+    int order = 1;
+    bool atEnd = false;
+    for (;;) {
+        if (ClamReadRecord(handle) == 0) {
+            if (IsFailed(handle)) return false;
+            atEnd = true;
+            break;
+        }
+        order = ClamCompareKeys(handle->key.data(), key);
+        if (order >= 0) break;
+        CopyKey(handle->prevKey, handle->key.data());
+    }
+    image.length = 0;
+    const std::size_t insertAt = static_cast<std::size_t>(handle->recordStart - block);
+    if (!image.Append(block, insertAt)) return Fail(handle);
+    if (!image.AppendRecord(value, handle->prevKey.data(), key)) return Fail(handle);
+    bool hasFollower = !atEnd && order > 0;
+    if (!atEnd && order == 0) {
+        hasFollower = ClamReadRecord(handle) == 1;
+        if (IsFailed(handle)) return false;
+    }
+    std::size_t rest = used;
+    if (hasFollower) {
+        if (!image.AppendRecord(handle->value, key, handle->key.data())) return Fail(handle);
+        rest = static_cast<std::size_t>(handle->cursor - block);
+    }
+    if (!image.Append(block + rest, used - rest)) return Fail(handle);
+    const std::uint32_t leaf = ClamIsLeaf(block) ? kClamLeafBit : 0;
+    ClamPutU16(image.bytes.data() + 2, static_cast<std::uint32_t>(image.length) | leaf);
+    return true;
+}
+
+// Where an overflowing image splits: the first record stays left, then every record that
+// ends at or before byte 512; the right part starts with its first record written in full.
+bool FindSplit(const Image& image, Key& firstKey, SplitPoint& split) {
+    const std::span<const std::uint8_t> bytes{image.bytes.data(), image.length};
+    Key key{};
+    std::size_t keyLength = 0;
+    std::size_t offset = kClamHeaderSize;
+    std::uint16_t value = 0;
+    if (ClamDecodeRecord(bytes, image.length, offset, key, keyLength, value) !=
+        ClamRecordStep::kRecord) {
+        return false;
+    }
+    firstKey = key;
+    split.leftEnd = offset;
+    for (;;) {
+        if (ClamDecodeRecord(bytes, image.length, offset, key, keyLength, value) !=
+            ClamRecordStep::kRecord) {
+            return false;
+        }
+        if (offset > kSplitPoint) break;
+        split.leftEnd = offset;
+    }
+    split.rightRecords = offset;
+    split.firstRightKey = key;
+    split.firstRightValue = value;
+    split.rightLength =
+        kClamHeaderSize + ClamEncodedRecordSize(nullptr, key.data()) + (image.length - offset);
+    return true;
+}
+
+enum class Plan { kRefused, kFailed, kGo };
+
+// Works out, on the blocks as they are, the cascade of a leaf whose image overflows, and
+// whether the tree can take it; sets the number of blocks to reserve.
+Plan PlanSplits(ClamHandle* handle, const Descent& descent, Image& image,
+                std::uint32_t& reservation) {
+    std::uint32_t next = handle->blockCount;
+    for (std::size_t level = descent.depth; level-- > 0;) {
+        SplitPoint split;
+        Key firstKey{};
+        if (!FindSplit(image, firstKey, split)) {
+            Fail(handle);
+            return Plan::kFailed;
+        }
+        if (split.rightLength > kClamBlockSize) return Plan::kRefused;
+        const std::uint32_t rightNumber = next++;
+        if (level == 0) {
+            if (descent.depth == kClamMaxLevels) return Plan::kRefused;
+            ++next;  // the root's left part moves to a block of its own
+            break;
+        }
+        if (!BuildImage(handle, descent.path[level - 1], split.firstRightKey.data(), rightNumber,
+                        image)) {
+            return Plan::kFailed;
+        }
+        if (image.length <= kClamBlockSize) break;
+    }
+    reservation = std::max(descent.reservation, next - handle->blockCount);
+    if (handle->blockCount + reservation > kClamMaxBlocks) return Plan::kRefused;
+    return Plan::kGo;
+}
+
+bool CommitInPlace(ClamHandle* handle, std::uint32_t number, const Image& image, bool writeNow) {
+    if (ClamLoadBlock(handle, number, kClamModeRead | kClamModeChange) == 0) return false;
+    std::memcpy(handle->block, image.bytes.data(), image.length);
+    if (writeNow && !WriteNow(handle, number)) return Fail(handle);
+    return true;
+}
+
+// Writes the right part of a split as block `number`; false when it did not reach the file.
+bool WriteRightPart(ClamHandle* handle, const Image& image, const SplitPoint& split,
+                    std::uint32_t number, std::uint32_t link) {
+    std::uint8_t* block = ClamGetBlock(handle->cache, number, handle->fd,
+                                       static_cast<std::uint8_t>(kClamModeChange | 1));
+    if (block == nullptr) return Fail(handle);
+    ClamPutU16(block, link);
+    std::uint8_t* end = ClamEncodeRecord(block + kClamHeaderSize, split.firstRightValue, nullptr,
+                                         split.firstRightKey.data());
+    const std::size_t restLength = image.length - split.rightRecords;
+    std::memcpy(end, image.bytes.data() + split.rightRecords, restLength);
+    const std::uint32_t leaf = image.IsLeaf() ? kClamLeafBit : 0;
+    ClamPutU16(block + 2, static_cast<std::uint32_t>(split.rightLength) | leaf);
+    return WriteNow(handle, number);
+}
+
+void PutLeftPart(std::uint8_t* block, const Image& image, const SplitPoint& split,
+                 std::uint32_t rightNumber) {
+    std::memcpy(block, image.bytes.data(), split.leftEnd);
+    ClamPutU16(block, rightNumber);
+    const std::uint32_t leaf = image.IsLeaf() ? kClamLeafBit : 0;
+    ClamPutU16(block + 2, static_cast<std::uint32_t>(split.leftEnd) | leaf);
+}
+
+// The root has split: its left part moves to a new block (the cached root buffer, renamed,
+// keeps the stale bytes past the records as the block would), and block 0 becomes an index
+// of the two parts. Both are written at once, the left part first, so the file holds either
+// the old root or the new one, never a root with half the tree.
+bool GrowRoot(ClamHandle* handle, const Image& image, const SplitPoint& split,
+              std::uint32_t rightNumber) {
+    const std::uint32_t root = handle->rootBlock;
+    if (ClamLoadBlock(handle, root, kClamModeRead | kClamModeChange) == 0) return false;
+    PutLeftPart(handle->block, image, split, rightNumber);
+    const std::uint32_t leftNumber = handle->blockCount++;
+    // The reserved zero block of that number must not stay cached beside the moved part.
+    if (ClamCacheSlot* stale = ClamFindSlot(handle->cache, leftNumber, handle->fd)) {
+        ClamReleaseSlot(handle->cache, stale);
+    }
+    ClamCacheSlot* slot = ClamFindSlot(handle->cache, root, handle->fd);
+    if (slot == nullptr || slot->buffer == nullptr) return Fail(handle);
+    slot->blockNumber = leftNumber;
+    if (ClamWriteSlot(handle->cache, slot) == 0) return Fail(handle);
+    std::uint8_t* block = ClamGetBlock(handle->cache, root, handle->fd, kClamModeChange);
+    if (block == nullptr) return Fail(handle);
+    block[0] = kClamVersion;
+    block[1] = static_cast<std::uint8_t>(handle->language);
+    std::uint8_t* end =
+        ClamEncodeRecord(block + kClamHeaderSize, leftNumber, nullptr, handle->prevKey.data());
+    end = ClamEncodeRecord(end, rightNumber, handle->prevKey.data(), split.firstRightKey.data());
+    ClamPutU16(block + 2, static_cast<std::uint32_t>(end - block));
+    if (!WriteNow(handle, root)) return Fail(handle);
+    return true;
+}
+
+// Carries out a cascade that PlanSplits accepted.
+bool SplitUpwards(ClamHandle* handle, const Descent& descent, const char* key, std::uint32_t value,
+                  std::uint32_t reservation) {
+    if (ClamReserveBlocks(handle, reservation) == 0) return false;
+    Image image;
+    Key pushedKey{};
+    CopyKey(pushedKey, key);
+    std::uint32_t pushedValue = value;
+    for (std::size_t level = descent.depth; level-- > 0;) {
+        const std::uint32_t number = descent.path[level];
+        if (!BuildImage(handle, number, pushedKey.data(), pushedValue, image)) return false;
+        if (image.length <= kClamBlockSize) return CommitInPlace(handle, number, image, true);
+        SplitPoint split;
+        Key firstKey{};
+        if (!FindSplit(image, firstKey, split)) return Fail(handle);
+        CopyKey(handle->prevKey, firstKey.data());
+        const bool isRoot = number == handle->rootBlock;
+        const std::uint32_t link = isRoot ? kClamNoLink : ClamGetU16(image.bytes.data());
+        const std::uint32_t rightNumber = handle->blockCount;
+        if (!WriteRightPart(handle, image, split, rightNumber, link)) {
+            if (image.IsLeaf() && !IsFailed(handle)) {
+                // Nothing of the tree changed yet: forget the unwritten block.
+                if (ClamCacheSlot* slot = ClamFindSlot(handle->cache, rightNumber, handle->fd)) {
+                    ClamReleaseSlot(handle->cache, slot);
+                }
+                return false;
+            }
+            return Fail(handle);
+        }
+        ++handle->blockCount;
+        if (isRoot) return GrowRoot(handle, image, split, rightNumber);
+        if (ClamLoadBlock(handle, number, kClamModeRead | kClamModeChange) == 0) return false;
+        PutLeftPart(handle->block, image, split, rightNumber);
+        if (!WriteNow(handle, number)) return Fail(handle);
+        pushedKey = split.firstRightKey;
+        pushedValue = rightNumber;
+    }
+    return Fail(handle);  // the root always ends the cascade
+}
+
+bool IsAboveSentinel(const ClamHandle* handle, const char* key) {
+    const char base = static_cast<char>(handle->phonEnv->classBase & 0xFF);
+    const char sentinel[3] = {base, base, '\0'};
+    return ClamCompareKeys(key, sentinel) > 0;
+}
+
+}  // namespace
+
+int ClamReserveBlocks(ClamHandle* handle, std::uint32_t count) {
+    if (handle->blockCount + count > kClamMaxBlocks) return 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (IsFailed(handle)) return 0;
+        const std::uint32_t number = handle->blockCount + i;
+        std::uint8_t* block = ClamGetBlock(handle->cache, number, handle->fd,
+                                           static_cast<std::uint8_t>(kClamModeChange | 1));
+        if (block == nullptr) {
+            Fail(handle);
+            return 0;
+        }
+        block[0] = 0;
+        block[1] = 0;
+        if (!WriteNow(handle, number)) return 0;
+    }
+    return 1;
+}
+
+int ClamInsertStoredKey(ClamHandle* handle, const char* key, std::uint32_t value) {
+    if (handle == nullptr || key == nullptr) return 0;
+    if ((handle->flags & kClamReadOnly) != 0) return 0;
+    handle->savedBlock = -1;
+    if (IsFailed(handle) || handle->phonEnv == nullptr) return 0;
+    if (std::strlen(key) > kClamMaxKeyLength || !IsAboveSentinel(handle, key)) return 0;
+    Descent descent;
+    if (!Descend(handle, key, descent)) return 0;
+    const std::uint32_t leaf = descent.path[descent.depth - 1];
+    Image image;
+    if (!BuildImage(handle, leaf, key, value, image)) return 0;
+    if (image.length <= kClamBlockSize) return CommitInPlace(handle, leaf, image, false) ? 1 : 0;
+    std::uint32_t reservation = 0;
+    if (PlanSplits(handle, descent, image, reservation) != Plan::kGo) return 0;
+    return SplitUpwards(handle, descent, key, value, reservation) ? 1 : 0;
+}
+
+int ClamInsertKey(const char* word, std::uint32_t value, ClamHandle* handle) {
+    if (handle == nullptr || (handle->flags & kClamReadOnly) != 0) return 0;
+    handle->savedBlock = -1;
+    if (word == nullptr || word[0] == '\0' || IsFailed(handle)) return 0;
+    std::array<char, kClamStoredKeyCapacity> key{};
+    if (ClamBuildStoredKey(word, key.data(), handle) == 0) return 0;
+    return ClamInsertStoredKey(handle, key.data(), value);
+}

@@ -1,0 +1,119 @@
+#include "support/env_files.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "clam/coding/char_tables.h"
+#include "clam/coding/env_compiler.h"
+#include "platform/platform.h"
+
+namespace testing_support {
+namespace fs = std::filesystem;
+
+const std::vector<int>& DefinedLanguages() {
+    static const std::vector<int> languages = {1, 2, 10, 14, 18, 22, 39};
+    return languages;
+}
+
+std::string DefinitionName(int language) {
+    return std::string("lang") + (language < 10 ? "0" : "") + std::to_string(language);
+}
+
+std::string ReadSourceFile(const std::string& relative) {
+    const char* root = std::getenv("WORDHAUL_SOURCE_DIR");
+    const fs::path path = fs::path(root != nullptr ? root : WORDHAUL_TEST_SOURCE_DIR) / relative;
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_TRUE(in.good()) << "cannot read " << path;
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::uint8_t> CompileText(const std::string& text) {
+    ClamCompiledEnv compiled;
+    ClamEnvError error;
+    EXPECT_TRUE(ClamCompileEnvText(text, compiled, error))
+        << "line " << error.line << ": " << error.message;
+    return compiled.file;
+}
+
+std::vector<std::uint8_t> CompiledDefinition(const std::string& name) {
+    return CompileText(ReadSourceFile("data/env/" + name + ".def"));
+}
+
+PhonEnvPtr LoadEnvBytes(const std::vector<std::uint8_t>& bytes, int* status) {
+    static std::atomic<int> counter{0};
+    static const unsigned run = std::random_device{}();
+    const fs::path path = fs::temp_directory_path() / ("wordhaul-env-" + std::to_string(run) + "-" +
+                                                       std::to_string(counter++) + ".env");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    std::wstring wide;
+    EXPECT_TRUE(platform::Utf8ToWideChars(path.string(), wide));
+    auto& os = platform::CurrentPlatform();
+    const int fd =
+        os.Open(wide, platform::kOpenReadOnly | platform::kOpenBinary, platform::kPermRead);
+    EXPECT_GT(fd, 0);
+    PhonEnvPtr env(ClamLoadPhonEnv(fd, 0, status));
+    os.Close(fd);
+    fs::remove(path);
+    return env;
+}
+
+std::string Bytes(std::string_view notation) {
+    std::string bytes;
+    for (std::size_t i = 0; i < notation.size(); ++i) {
+        if (notation[i] == '<' && i + 3 < notation.size() && notation[i + 3] == '>') {
+            bytes.push_back(
+                static_cast<char>(std::stoi(std::string(notation.substr(i + 1, 2)), nullptr, 16)));
+            i += 3;
+        } else {
+            bytes.push_back(notation[i]);
+        }
+    }
+    return bytes;
+}
+
+std::string Pairs(std::string_view notation) {
+    std::string pairs;
+    std::stringstream tokens{std::string(notation)};
+    for (std::string token; tokens >> token;) {
+        const std::size_t digits = token.find_last_not_of("0123456789") + 1;
+        std::string letter = Bytes(token.substr(0, digits));
+        if (letter == "+") letter = "\x09";
+        if (letter == "_") letter = "\x0b";
+        pairs += letter;
+        pairs.push_back(static_cast<char>(std::stoi(token.substr(digits))));
+    }
+    return pairs;
+}
+
+std::string FoldedLetters(int language) {
+    const std::uint8_t* alphabet = ClamAlphabetTable(language);
+    const std::uint8_t* types = ClamLetterTypeTable(language);
+    std::string letters;
+    for (int b = 1; b < 256; ++b) {
+        const bool marker = b >= 4 && b <= 6;
+        if ((alphabet[b] & kClamValidWordChar) && !(types[b] & kClamUpperCaseLetter) && !marker) {
+            letters.push_back(static_cast<char>(b));
+        }
+    }
+    return letters;
+}
+
+PhonEnvPtr LoadLanguage(int language) {
+    int status = -1;
+    PhonEnvPtr env = LoadEnvBytes(CompiledDefinition(DefinitionName(language)), &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(env, nullptr);
+    return env;
+}
+
+}  // namespace testing_support

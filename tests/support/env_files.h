@@ -1,0 +1,50 @@
+// Phonetic environments for tests: our definitions in data/env compiled in-process, and
+// environment bytes (compiled or crafted) loaded through the platform as the import does.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "clam/store/phon_env.h"
+
+namespace testing_support {
+
+struct PhonEnvDeleter {
+    void operator()(ClamPhonEnv* env) const { ClamFreePhonEnv(env); }
+};
+using PhonEnvPtr = std::unique_ptr<ClamPhonEnv, PhonEnvDeleter>;
+
+// The ids of the languages that data/env defines, and the definition name of one ("lang01").
+const std::vector<int>& DefinedLanguages();
+std::string DefinitionName(int language);
+
+// A file of the source tree (WORDHAUL_SOURCE_DIR), read whole; fails the test when missing.
+std::string ReadSourceFile(const std::string& relative);
+
+// The compiled bytes of data/env/<name>.def.
+std::vector<std::uint8_t> CompiledDefinition(const std::string& name);
+// The compiled bytes of a definition text; fails the test on a compile error.
+std::vector<std::uint8_t> CompileText(const std::string& text);
+
+// Writes the bytes to a temporary file and loads it with ClamLoadPhonEnv.
+PhonEnvPtr LoadEnvBytes(const std::vector<std::uint8_t>& bytes, int* status);
+
+// Bytes written readably: <hh> is the byte with that hex value, anything else stands for
+// itself ("b<82>b").
+std::string Bytes(std::string_view notation);
+
+// (letter, tag) pairs written as letter and decimal tag, space-separated: "b17 a16", with '+'
+// for the repeat letter 9, '_' for the letter 11, and <hh> for any letter.
+std::string Pairs(std::string_view notation);
+
+// The characters that reach the rules in a folded text of the language: its valid word
+// characters except upper-case letters and the marker bytes.
+std::string FoldedLetters(int language);
+
+// The environment of a defined language, loaded; fails the test when it does not load.
+PhonEnvPtr LoadLanguage(int language);
+
+}  // namespace testing_support
