@@ -218,7 +218,12 @@ int ClamNextWord(char* out, std::size_t capacity, ClamHandle* handle) {
     if (handle->wordsRead == 0) {
         std::array<char, 3> sentinel{};
         SentinelKey(handle, sentinel);
-        if (ClamSeekKey(handle, sentinel.data(), 0) != 1) return 0;
+        if (ClamSeekKey(handle, sentinel.data(), 0) != 1) {
+            // Every clam file starts with its sentinel: without it the tree is damaged, and
+            // the dictionary must not read as empty.
+            handle->flags |= kClamFailed;
+            return 0;
+        }
     } else if (!ResumeEnumeration(handle)) {
         return 0;
     }

@@ -223,6 +223,21 @@ TEST_F(WordOpsTest, APairThatCannotBeStoredLeavesTheEarlierPairInPlace) {
     EXPECT_EQ(ClamClose(handle), 1);
 }
 
+TEST_F(WordOpsTest, ADictionaryWithoutItsSentinelIsDamagedNotEmpty) {
+    ClamHandle* handle = Create("s.clam", 1);
+    for (const char* w : {"apple", "berry"}) ASSERT_NE(ClamAddWord(w, handle), 0);
+    ASSERT_EQ(ClamClose(handle), 1);
+    {
+        std::fstream file(dir_ / "s.clam", std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(8);  // the second byte of the sentinel's key in the root leaf
+        file.put(static_cast<char>(env_->classBase + 1));
+    }
+    handle = Open("s.clam", env_.get(), kClamReadOnly);
+    EXPECT_TRUE(List(handle).empty());
+    EXPECT_NE(handle->flags & kClamFailed, 0);
+    EXPECT_EQ(ClamClose(handle), 0);
+}
+
 TEST_F(WordOpsTest, AnInsertionEndsAnEnumeration) {
     ClamHandle* handle = Create("e.clam", 1);
     for (const char* w : {"apple", "berry", "cherry"}) ASSERT_NE(ClamAddWord(w, handle), 0);
