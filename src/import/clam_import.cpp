@@ -13,11 +13,11 @@
 #include "clam/store/clam_store.h"
 #include "clam/store/phon_env.h"
 #include "import/import_paths.h"
+#include "import/import_reports.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr const char* kContinuing = "Continuing to process next dictionary ...";
 constexpr std::size_t kReadBufferSize = 256;
 constexpr int kPhonEnvFlags =
     platform::kOpenReadOnly | platform::kOpenBinary | platform::kOpenSequential;
@@ -55,12 +55,6 @@ class WordList {
     std::string bytes_;
 };
 
-void ReportSkip(const char* error, const std::wstring& path) {
-    ReportMessage(error);
-    ReportWideMessage(path);
-    ReportMessage(kContinuing);
-}
-
 // The descriptor is closed right after the load, whatever the load gave. Descriptor 0
 // counts as a failed open, as in the store, but is ours all the same.
 PhonEnvPtr LoadPhonEnv(const std::wstring& path) {
@@ -84,7 +78,7 @@ void ReportMissingPhonEnv(const std::wstring& path) {
     platform::CurrentPlatform().ConsoleFlush();
     LogMessage("ERROR: Unable to open kestrel's phonetic file");
     LogWideMessage(path);
-    ReportMessage(kContinuing);
+    ReportMessage(kContinuingWithNextDictionary);
 }
 
 ClamHandle* OpenDictionary(const std::wstring& path, std::uint32_t mode, ClamBlockCache* cache,
@@ -121,15 +115,6 @@ ClamHandle* OpenOrCreateDestination(const std::wstring& path, ClamBlockCache* ca
     if (ClamHandle* handle = OpenDictionary(path, kReadWriteMode, cache, env)) return handle;
     if (platform::CurrentPlatform().CanOpenForReading(path)) return nullptr;
     return OpenDictionary(path, kClamCreate, cache, env);
-}
-
-void LogTotals(std::uint32_t importedCount, std::uint32_t alreadyPresentCount) {
-    LogMessage("\nTotal count of imported words: ");
-    LogMessage(std::to_string(importedCount));
-    LogMessage(
-        "\nTotal count of words to be imported being already present in destination "
-        "dictionary: ");
-    LogMessage(std::to_string(alreadyPresentCount));
 }
 
 void ImportWords(const WordList& words, ClamHandle* destination) {
@@ -180,7 +165,7 @@ void ImportClamDictionary(const std::wstring& fileName, const std::wstring& seco
     const BlockCachePtr cache(ClamNewBlockCache(kClamInitialBuffers, kClamCacheSlots));
     if (!cache) {
         ReportMessage("ERROR: Unable to allocate memory");
-        ReportMessage(kContinuing);
+        ReportMessage(kContinuingWithNextDictionary);
         return;
     }
 
@@ -193,7 +178,7 @@ void ImportClamDictionary(const std::wstring& fileName, const std::wstring& seco
     ClamClose(source);
     if (words.Empty()) {
         LogMessage("No words to import");
-        LogMessage(kContinuing);
+        LogMessage(kContinuingWithNextDictionary);
         return;
     }
 
