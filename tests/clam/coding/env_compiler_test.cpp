@@ -208,6 +208,10 @@ TEST(EnvCompiler, ErrorsNameTheLine) {
         {head + "rule x > y:17 _:18\n", 4, "spell"},
         {head + "rule x > x:17 _:18 _:19\n", 4, "without letter"},
         {head + "rule a\\x08 = 1\n", 4, "separator"},
+        // The repeat and no-letter bytes of a transcription, and the default symbol's pair.
+        {head + "rule a\\x0b : 17 18\n", 4, "repeat"},
+        {head + "rule \\x09 : 17\n", 4, "repeat"},
+        {head + "rule x > x:17 _:11\n", 4, "default"},
         {head + "class 17\nclass 17\n", 5, "twice"},
         {"language 1\nclass-base 3\nclass\n", 2, "class byte"},
         {"language 1\nclass-base 255\nclasses-per-row 1\nclass\nclass 17\n", 2, "class byte"},
