@@ -1,10 +1,12 @@
-# End-to-end scenarios: run the built tool against temporary prefixes.
+# End-to-end scenarios: run the built tool against temporary prefixes. Their clam
+# dictionaries are made and read with clamtool, with the environments the build compiled.
 file(GLOB E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/e2e/*.cpp)
 if(E2E_SOURCES AND NOT CMAKE_CROSSCOMPILING)
   add_executable(e2e_tests ${E2E_SOURCES})
   target_include_directories(e2e_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(e2e_tests PRIVATE GTest::gtest_main)
-  add_dependencies(e2e_tests wordhaul)
+  add_dependencies(e2e_tests wordhaul clamtool wordhaul_envs)
   add_test(NAME e2e_tests COMMAND e2e_tests --gtest_brief=1)
-  set_tests_properties(e2e_tests PROPERTIES ENVIRONMENT "WORDHAUL_TOOL=$<TARGET_FILE:wordhaul>")
+  set_tests_properties(e2e_tests PROPERTIES ENVIRONMENT
+    "WORDHAUL_TOOL=$<TARGET_FILE:wordhaul>;WORDHAUL_CLAMTOOL=$<TARGET_FILE:clamtool>;WORDHAUL_ENV_DIR=${CMAKE_BINARY_DIR}/env")
 endif()

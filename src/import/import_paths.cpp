@@ -14,3 +14,7 @@ std::wstring MakeDestinationFolderPath(const std::wstring& secondLevelFolder,
                                        const std::wstring& firstLevelFolder) {
     return JoinPath(JoinPath(g_destinationFolder, firstLevelFolder), secondLevelFolder);
 }
+
+std::wstring MakePhonEnvPath(const std::wstring& secondLevelFolder) {
+    return JoinPath(g_providerFolder, secondLevelFolder + L"phon.env");
+}

@@ -12,3 +12,7 @@ std::wstring MakeSourceDictionaryPath(const std::wstring& fileName,
 // g_destinationFolder\firstLevelFolder\secondLevelFolder
 std::wstring MakeDestinationFolderPath(const std::wstring& secondLevelFolder,
                                        const std::wstring& firstLevelFolder);
+
+// g_providerFolder\<secondLevelFolder>phon.env: the folder name is a prefix of the file
+// name, not a folder level.
+std::wstring MakePhonEnvPath(const std::wstring& secondLevelFolder);

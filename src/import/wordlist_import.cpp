@@ -5,28 +5,8 @@
 #include "app/folder_path.h"
 #include "app/reporting.h"
 #include "import/import_paths.h"
+#include "import/import_reports.h"
 #include "platform/platform.h"
-
-namespace {
-
-constexpr const char* kContinuing = "Continuing to process next dictionary ...";
-
-void ReportSkip(const char* error, const std::wstring& path) {
-    ReportMessage(error);
-    ReportWideMessage(path);
-    ReportMessage(kContinuing);
-}
-
-void LogTotals(std::uint32_t importedCount, std::uint32_t alreadyPresentCount) {
-    LogMessage("\nTotal count of imported words: ");
-    LogMessage(std::to_string(importedCount));
-    LogMessage(
-        "\nTotal count of words to be imported being already present in destination "
-        "dictionary: ");
-    LogMessage(std::to_string(alreadyPresentCount));
-}
-
-}  // namespace
 
 bool ReadWordList(const std::wstring& path, WordSet& set) {
     std::string contents;
@@ -71,7 +51,7 @@ void ImportWordListDictionary(const std::wstring& fileName, const std::wstring& 
     ReadWordList(sourcePath, source);
     if (source.Empty()) {
         LogMessage("No words to import");
-        LogMessage(kContinuing);
+        LogMessage(kContinuingWithNextDictionary);
         return;
     }
 

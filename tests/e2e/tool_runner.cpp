@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 namespace e2e {
 namespace fs = std::filesystem;
@@ -56,6 +57,27 @@ fs::path MakeTempFolder() {
                                                          "-" + std::to_string(seed()));
     fs::create_directories(folder);
     return folder;
+}
+
+// Where an entry of a scenario lies on the host.
+fs::path EntryPath(const fs::path& profile, const std::string& path) {
+    const std::string_view driveC = kDriveC;
+    if (path.starts_with(driveC)) {
+        return profile.parent_path().parent_path() / path.substr(driveC.size());
+    }
+    return profile / path;
+}
+
+// Every file below a folder, by its path relative to it.
+std::map<std::string, std::string> FilesUnder(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    if (!fs::is_directory(folder)) return files;
+    for (const auto& item : fs::recursive_directory_iterator(folder)) {
+        if (!item.is_regular_file()) continue;
+        const std::string relative = fs::relative(item.path(), folder).generic_string();
+        files[relative] = ReadEvenIfUnreadable(item.path());
+    }
+    return files;
 }
 
 bool IsRoot() {
@@ -107,6 +129,7 @@ class NativeRunner final : public ToolRunner {
         for (int run = 0; run < scenario.runs; ++run) {
             const CommandResult result = RunCommand(command, prefix.string(), User());
             Outcome outcome = Collect(profile / "AppData" / "LocalLow");
+            outcome.roamingFiles = FilesUnder(profile / "AppData" / "Roaming");
             outcome.console = result.output;
             outcome.status = result.status;
             outcomes.push_back(std::move(outcome));
@@ -125,7 +148,7 @@ class NativeRunner final : public ToolRunner {
 
     static void LayOut(const fs::path& profile, const Scenario& scenario) {
         for (const auto& entry : scenario.entries) {
-            const fs::path path = profile / entry.path;
+            const fs::path path = EntryPath(profile, entry.path);
             if (entry.folder)
                 fs::create_directories(path);
             else
@@ -134,7 +157,8 @@ class NativeRunner final : public ToolRunner {
         // Modes last, so that a read-only folder can first be filled.
         for (const auto& entry : scenario.entries) {
             if (entry.access == Access::kNormal) continue;
-            fs::permissions(profile / entry.path, PermissionsFor(entry.access, entry.folder));
+            fs::permissions(EntryPath(profile, entry.path),
+                            PermissionsFor(entry.access, entry.folder));
         }
     }
 
@@ -148,12 +172,7 @@ class NativeRunner final : public ToolRunner {
             if (outcome.logNames.size() == 1) outcome.log = ReadAll(temp / outcome.logNames[0]);
             fs::remove_all(temp);
         }
-        if (!fs::is_directory(localLow)) return outcome;
-        for (const auto& item : fs::recursive_directory_iterator(localLow)) {
-            if (!item.is_regular_file()) continue;
-            const std::string relative = fs::relative(item.path(), localLow).generic_string();
-            outcome.localLowFiles[relative] = ReadEvenIfUnreadable(item.path());
-        }
+        outcome.localLowFiles = FilesUnder(localLow);
         return outcome;
     }
 

@@ -15,7 +15,10 @@ namespace e2e {
 enum class Access { kNormal, kReadOnly, kUnreadable };
 
 // A file or folder of the user's profile before the run. The path is relative to the
-// profile folder (drive_c/users/<user>), with slashes: "AppData/Roaming/...".
+// profile folder (drive_c/users/<user>), with slashes: "AppData/Roaming/...". A path that
+// starts with kDriveC is relative to drive C instead, for the installed provider data.
+inline constexpr const char* kDriveC = "C:/";
+
 struct ProfileEntry {
     std::string path;
     std::string bytes;
@@ -38,6 +41,8 @@ struct Outcome {
     std::string log;
     // Every other file under AppData/LocalLow, by its path relative to it.
     std::map<std::string, std::string> localLowFiles;
+    // Every file under AppData/Roaming, by its path relative to it.
+    std::map<std::string, std::string> roamingFiles;
 };
 
 class ToolRunner {

@@ -69,7 +69,7 @@ void Print(const std::string& text) {
 int RunNew(const Args& args) {
     const std::string& path = FileArgument(args);
     if (args.positional.size() > 1) throw Failure("new takes one FILE");
-    if (!args.Has("--force") && platform::CurrentPlatform().CanOpenForReading(PlatformPath(path))) {
+    if (!args.Has("--force") && platform::CurrentPlatform().PathExists(PlatformPath(path))) {
         throw Failure(path + " exists; --force replaces it");
     }
     Dictionary dictionary(args, kClamCreate);

@@ -102,6 +102,57 @@ int CompareWithProbe(const char* candidate, const char* probe) {
     }
 }
 
+// Where RemovePair deleted a pair, so that a pair that then cannot be stored gives it back.
+struct PairRemoval {
+    bool done = false;
+    std::uint32_t block = 0;
+    std::size_t offset = 0;
+    std::uint16_t value = 0;
+};
+
+int RemovePair(const char* pairWord, ClamHandle* handle, PairRemoval& removal) {
+    if ((handle->flags & kClamReadOnly) != 0) return 0;
+    handle->savedBlock = -1;
+    std::array<char, kEncodedBuffer> firstHalf{};
+    std::size_t length = 0;
+    for (const char* c = pairWord; *c != '\0' && *c != kClamPairSeparator; ++c) {
+        if (IsMarker(*c)) continue;
+        if (length + 1 >= firstHalf.size()) return 0;
+        firstHalf[length++] = *c;
+    }
+    if (length == 0 || length > kClamMaxWordLength) return 0;
+    std::array<char, kPairHalfBuffer> encoded{};
+    const int firstClass =
+        ClamEncodeWord(firstHalf.data(), encoded.data(), encoded.size(), handle->language);
+    if (firstClass == 0) return 0;
+    if ((firstClass & WordClassExactForm) != 0) {
+        if (char* separator = std::strchr(encoded.data(), kClamPairSeparator)) *separator = '\0';
+    }
+    if (encoded[0] == '\0' || BoundedLength(encoded.data(), kEncodedBuffer) >= kEncodedBuffer) {
+        return 1;
+    }
+    std::array<char, kClamPhoneticKeyCapacity> probe{};
+    ClamPhoneticKey(encoded.data(), probe.data(), probe.size(), handle->phonEnv);
+    if (ClamFindPairEntry(handle, probe.data()) == 1) {
+        const auto offset = static_cast<std::size_t>(handle->recordStart - handle->block);
+        if (ClamLoadBlock(handle, handle->currentBlock, kClamModeRead | kClamModeChange) == 0) {
+            return 0;
+        }
+        removal = {true, handle->currentBlock, offset, ClamGetU16(handle->block + offset)};
+        ClamPutU16(handle->block + offset, 0);
+    }
+    return 1;
+}
+
+// An insertion that fails on a usable handle has changed nothing, so the deleted pair is
+// still where it was.
+void RestorePair(ClamHandle* handle, const PairRemoval& removal) {
+    if (!removal.done || IsFailed(handle)) return;
+    if (ClamLoadBlock(handle, removal.block, kClamModeRead | kClamModeChange) == 0) return;
+    std::uint8_t* record = handle->block + removal.offset;
+    if (ClamGetU16(record) == 0) ClamPutU16(record, removal.value);
+}
+
 }  // namespace
 
 int ClamClassAccepts(std::uint32_t lookedUpClass, std::uint32_t storedValue) {
@@ -154,9 +205,12 @@ int ClamAddWord(const char* word, ClamHandle* handle) {
         wordClass = ClamEncodeWord(word, encoded.data(), encoded.size(), handle->language);
     }
     if (wordClass == 0) return 0;
-    if (isPair && ClamRemovePairEntry(word, handle) == 0) return 0;
+    PairRemoval removal;
+    if (isPair && RemovePair(word, handle, removal) == 0) return 0;
     if (IsFailed(handle)) return 0;
-    return ClamInsertKey(encoded.data(), static_cast<std::uint32_t>(wordClass), handle);
+    const int stored = ClamInsertKey(encoded.data(), static_cast<std::uint32_t>(wordClass), handle);
+    if (stored == 0) RestorePair(handle, removal);
+    return stored;
 }
 
 int ClamNextWord(char* out, std::size_t capacity, ClamHandle* handle) {
@@ -164,7 +218,12 @@ int ClamNextWord(char* out, std::size_t capacity, ClamHandle* handle) {
     if (handle->wordsRead == 0) {
         std::array<char, 3> sentinel{};
         SentinelKey(handle, sentinel);
-        if (ClamSeekKey(handle, sentinel.data(), 0) != 1) return 0;
+        if (ClamSeekKey(handle, sentinel.data(), 0) != 1) {
+            // Every clam file starts with its sentinel: without it the tree is damaged, and
+            // the dictionary must not read as empty.
+            handle->flags |= kClamFailed;
+            return 0;
+        }
     } else if (!ResumeEnumeration(handle)) {
         return 0;
     }
@@ -222,34 +281,6 @@ int ClamFindPairEntry(ClamHandle* handle, const char* probe) {
 }
 
 int ClamRemovePairEntry(const char* pairWord, ClamHandle* handle) {
-    if ((handle->flags & kClamReadOnly) != 0) return 0;
-    handle->savedBlock = -1;
-    std::array<char, kEncodedBuffer> firstHalf{};
-    std::size_t length = 0;
-    for (const char* c = pairWord; *c != '\0' && *c != kClamPairSeparator; ++c) {
-        if (IsMarker(*c)) continue;
-        if (length + 1 >= firstHalf.size()) return 0;
-        firstHalf[length++] = *c;
-    }
-    if (length == 0 || length > kClamMaxWordLength) return 0;
-    std::array<char, kPairHalfBuffer> encoded{};
-    const int firstClass =
-        ClamEncodeWord(firstHalf.data(), encoded.data(), encoded.size(), handle->language);
-    if (firstClass == 0) return 0;
-    if ((firstClass & WordClassExactForm) != 0) {
-        if (char* separator = std::strchr(encoded.data(), kClamPairSeparator)) *separator = '\0';
-    }
-    if (encoded[0] == '\0' || BoundedLength(encoded.data(), kEncodedBuffer) >= kEncodedBuffer) {
-        return 1;
-    }
-    std::array<char, kClamPhoneticKeyCapacity> probe{};
-    ClamPhoneticKey(encoded.data(), probe.data(), probe.size(), handle->phonEnv);
-    if (ClamFindPairEntry(handle, probe.data()) == 1) {
-        const auto offset = static_cast<std::size_t>(handle->recordStart - handle->block);
-        if (ClamLoadBlock(handle, handle->currentBlock, kClamModeRead | kClamModeChange) == 0) {
-            return 0;
-        }
-        ClamPutU16(handle->block + offset, 0);
-    }
-    return 1;
+    PairRemoval removal;
+    return RemovePair(pairWord, handle, removal);
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -17,6 +18,7 @@
 #include "clam/store/clam_store.h"
 #include "clam/store/clam_verify.h"
 #include "support/env_files.h"
+#include "support/fault_platform.h"
 
 namespace {
 
@@ -175,6 +177,65 @@ TEST_F(WordOpsTest, APairReplacesTheEarlierPairOfItsFirstHalf) {
               0);  // read-only
     EXPECT_EQ(ClamClose(handle), 1);
     EXPECT_TRUE(Verify("p.clam").problems.empty());
+}
+
+TEST_F(WordOpsTest, APairThatCannotBeStoredLeavesTheEarlierPairInPlace) {
+    using testing_support::FaultPlatform;
+    using testing_support::Op;
+    using testing_support::ScopedPlatform;
+    const std::string earlier =
+        "cat\x08"
+        "dog";
+    const std::string later =
+        "cat\x08"
+        "cow";
+    ClamHandle* handle = Create("base.clam", 1);
+    ASSERT_NE(ClamAddWord(earlier.c_str(), handle), 0);
+    ASSERT_EQ(ClamClose(handle), 1);
+    // Fill the root until the later pair makes it split; the split's first write (a reserved
+    // block) fails, which refuses the pair and leaves the handle usable.
+    for (int filler = 0;; ++filler) {
+        ASSERT_LT(filler, 1000);
+        std::filesystem::copy_file(dir_ / "base.clam", dir_ / "try.clam",
+                                   std::filesystem::copy_options::overwrite_existing);
+        handle = Open("try.clam", env_.get());
+        int added = 0;
+        {
+            FaultPlatform fault;
+            ScopedPlatform use(fault);
+            fault.FailNth(Op::kWrite, 1);
+            added = ClamAddWord(later.c_str(), handle);
+        }
+        if (added == 0) break;
+        ClamClose(handle);
+        handle = Open("base.clam", env_.get());
+        const std::string word = {'f', static_cast<char>('a' + filler % 26),
+                                  static_cast<char>('a' + filler / 26)};
+        ASSERT_NE(ClamAddWord(word.c_str(), handle), 0);
+        ASSERT_EQ(ClamClose(handle), 1);
+    }
+    EXPECT_EQ(handle->flags & kClamFailed, 0);
+    EXPECT_EQ(ClamClose(handle), 1);
+    handle = Open("try.clam", env_.get(), kClamReadOnly);
+    const std::vector<std::string> words = List(handle);
+    EXPECT_EQ(std::count(words.begin(), words.end(), earlier), 1);
+    EXPECT_EQ(std::count(words.begin(), words.end(), later), 0);
+    EXPECT_EQ(ClamClose(handle), 1);
+}
+
+TEST_F(WordOpsTest, ADictionaryWithoutItsSentinelIsDamagedNotEmpty) {
+    ClamHandle* handle = Create("s.clam", 1);
+    for (const char* w : {"apple", "berry"}) ASSERT_NE(ClamAddWord(w, handle), 0);
+    ASSERT_EQ(ClamClose(handle), 1);
+    {
+        std::fstream file(dir_ / "s.clam", std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(8);  // the second byte of the sentinel's key in the root leaf
+        file.put(static_cast<char>(env_->classBase + 1));
+    }
+    handle = Open("s.clam", env_.get(), kClamReadOnly);
+    EXPECT_TRUE(List(handle).empty());
+    EXPECT_NE(handle->flags & kClamFailed, 0);
+    EXPECT_EQ(ClamClose(handle), 0);
 }
 
 TEST_F(WordOpsTest, AnInsertionEndsAnEnumeration) {
