@@ -160,6 +160,22 @@ TEST_F(Clamtool, EncodesAsTheWordAdditionDoes) {
     EXPECT_EQ(Fields(lines[4]), (std::vector<std::string>{"6108620863", "0", "-", "-"}));
 }
 
+TEST_F(Clamtool, RefusesTheWordsTheWordAdditionRefuses) {
+    const std::string longest(63, 'x');
+    const Result r = Run("encode --lang 1 '' " + longest + " " + longest + "x");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_EQ(Fields(lines[0]), (std::vector<std::string>{"", "0", "-", "-"}));
+    EXPECT_EQ(Fields(lines[1])[1], "1");
+    EXPECT_EQ(Fields(lines[2])[1], "0");
+    std::string longHex;
+    for (int i = 0; i < 64; ++i) longHex += "78";
+    const Result key = Run("key --env '" + Env(1) + "' '' " + longest + "x");
+    EXPECT_EQ(Lines(key.out),
+              (std::vector<std::string>{"\t-\t-\t-\t-\t-", longHex + "\t-\t-\t-\t-\t-"}));
+}
+
 TEST_F(Clamtool, KeyShowsTheCodingOfEachWordAndReadsItBack) {
     // Lines split at line feeds only: the carriage return belongs to the word.
     WriteFile(folder_ / "words",

@@ -83,9 +83,9 @@ inline std::string Field(bool present, std::string_view bytes) {
     return present ? Hex(bytes) : std::string("-");
 }
 
-// Encodes a word as the word addition does: a pair with ClamEncodePair, a marked word with
-// ClamEncodeMarkedWord, any other with ClamEncodeWord, into a 128-byte buffer. Returns the
-// class, 0 when the word cannot be encoded.
+// Encodes a word as the word addition does (no empty word, at most 63 bytes): a pair with
+// ClamEncodePair, a marked word with ClamEncodeMarkedWord, any other with ClamEncodeWord, into
+// a 128-byte buffer. Returns the class, 0 when the word cannot be encoded.
 int EncodeAsAdded(const std::string& word, int language, std::string& encoded);
 
 // Writes the fields as one tab-separated line on standard output.

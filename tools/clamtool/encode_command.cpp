@@ -2,6 +2,7 @@
 #include <array>
 
 #include "clam/coding/word_class.h"
+#include "clam/coding/word_ops.h"
 #include "command.h"
 
 namespace clamtool {
@@ -9,6 +10,9 @@ namespace clamtool {
 int EncodeAsAdded(const std::string& word, int language, std::string& encoded) {
     std::array<char, kClamEncodedCapacity> out{};
     int wordClass = 0;
+    encoded.clear();
+    // The word addition takes no empty word and none of 64 bytes or more.
+    if (word.empty() || word.size() > kClamMaxWordLength) return 0;
     if (word.find(kClamPairSeparator) != std::string::npos) {
         wordClass = ClamEncodePair(word.c_str(), out.data(), out.size(), language);
     } else if (word.find_first_of(std::string{kClamMarker1, kClamMarker2, kClamMarker3}) !=

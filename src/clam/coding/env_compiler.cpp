@@ -170,8 +170,9 @@ std::size_t PlaceOutput(std::string& area, const std::string& text, int directVa
     const std::size_t unusable = kNoRule - directValues;  // its value byte means "no rule"
     const std::size_t limit = 255 - directValues;
     const std::string withNul = text + '\0';
+    // A tail of the last output may start past what a value byte can name.
     const std::size_t found = area.find(withNul);
-    if (found != std::string::npos && found != unusable) return found;
+    if (found != std::string::npos && found != unusable && found <= limit) return found;
     if (area.size() == unusable) area.push_back('\0');
     const std::size_t offset = area.size();
     if (offset > limit) throw CompileError{line, "too many rule outputs for one-byte values"};

@@ -16,6 +16,11 @@ bool IsReservedByte(char c) {
     return c == 0 || (c >= 4 && c <= 8);
 }
 
+// In a transcription these letters mean the repeat and no letter, whatever the text held.
+bool IsTranscriptionLetter(char c) {
+    return c == static_cast<char>(kRepeatLetter) || c == static_cast<char>(kNoLetter);
+}
+
 struct LineError {
     std::string message;
 };
@@ -86,6 +91,8 @@ std::string ParsePattern(std::string_view token) {
             throw LineError{"'Y' and 'Z' are the word marks: write '^' and '$'"};
         } else if (IsReservedByte(c)) {
             throw LineError{"a pattern cannot hold byte 0 or the marker and separator bytes"};
+        } else if (IsTranscriptionLetter(c)) {
+            throw LineError{"a pattern cannot hold bytes 9 and 11, the repeat and no letter"};
         } else {
             pattern.push_back(c);
         }
@@ -197,6 +204,10 @@ void CheckStringRule(const ClamEnvRule& rule) {
         const char letter = rule.output[i];
         if (letter == static_cast<char>(kNoLetter)) {
             if (letterless) throw LineError{"a pair without letter must follow a lettered pair"};
+            // A stored key takes the default symbol for a letter of its own.
+            if (rule.output[i + 1] == static_cast<char>(kNoLetter)) {
+                throw LineError{"'_:11' is the default symbol's pair, not a sound"};
+            }
             letterless = true;
             continue;
         }

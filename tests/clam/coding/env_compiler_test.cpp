@@ -118,6 +118,46 @@ TEST(EnvCompiler, AutomataMatchTheNaiveSearchOrAreRefused) {
     EXPECT_GT(refused.error.line, 3);
 }
 
+// The output that each rule's value selects, read as the transcription reads it, is the
+// rule's own.
+void ExpectValuesSelectTheirOutputs(const Compiled& c) {
+    const ClamPhonEnv& env = *c.env;
+    for (std::size_t r = 0; r < c.definition.rules.size(); ++r) {
+        const ClamEnvRule& rule = c.definition.rules[r];
+        if (rule.kind == ClamRuleKind::kDirect) continue;
+        const std::uint32_t value = c.compiled.ruleValues[r];
+        ASSERT_GE(value, env.directValueCount) << "line " << rule.line;
+        std::size_t offset = value - env.directValueCount;
+        if (rule.pattern.size() != 2) offset += std::size_t(env.rightContextOffset);
+        ASSERT_LT(offset, env.ruleOutputSize) << "line " << rule.line;
+        EXPECT_EQ(reinterpret_cast<const char*>(env.ruleOutput + offset), rule.output)
+            << "line " << rule.line;
+    }
+}
+
+TEST(EnvCompiler, RuleValuesSelectTheirOwnOutputs) {
+    for (int language : testing_support::DefinedLanguages()) {
+        SCOPED_TRACE(language);
+        ExpectValuesSelectTheirOutputs(Build(testing_support::ReadSourceFile(
+            "data/env/" + testing_support::DefinitionName(language) + ".def")));
+    }
+    // Outputs up to the last offset a value byte can name, the last one starting there. The
+    // tail of it lies beyond that offset, so a rule with that output cannot share it.
+    std::string text = "language 1\nclass-base 32\nclass\n";
+    for (int n = 0; n < 59; ++n) {  // 4 bytes each
+        text += "rule q" + std::string{char('a' + n / 10), char('a' + n % 10)} + " : " +
+                std::to_string(20 + n / 10) + " " + std::to_string(20 + n % 10) + " 17\n";
+    }
+    text += "rule ^zq : 40 39\n";  // 3 bytes: the next output starts at offset 239
+    text += "rule wqz : 18 19 5\n";
+    const Compiled full = Build(text);
+    ASSERT_TRUE(full.ok) << full.error.message;
+    ExpectValuesSelectTheirOutputs(full);
+    const Compiled refused = Build(text + "rule x : 5\n");
+    EXPECT_NE(refused.error.message.find("rule outputs"), std::string::npos);
+    EXPECT_EQ(refused.error.line, 65);
+}
+
 TEST(EnvCompiler, SymbolTablesHoldTheFixedEntriesAndEveryPairTheCodingMakes) {
     std::mt19937 random(5);
     for (int language : testing_support::DefinedLanguages()) {
@@ -168,6 +208,10 @@ TEST(EnvCompiler, ErrorsNameTheLine) {
         {head + "rule x > y:17 _:18\n", 4, "spell"},
         {head + "rule x > x:17 _:18 _:19\n", 4, "without letter"},
         {head + "rule a\\x08 = 1\n", 4, "separator"},
+        // The repeat and no-letter bytes of a transcription, and the default symbol's pair.
+        {head + "rule a\\x0b : 17 18\n", 4, "repeat"},
+        {head + "rule \\x09 : 17\n", 4, "repeat"},
+        {head + "rule x > x:17 _:11\n", 4, "default"},
         {head + "class 17\nclass 17\n", 5, "twice"},
         {"language 1\nclass-base 3\nclass\n", 2, "class byte"},
         {"language 1\nclass-base 255\nclasses-per-row 1\nclass\nclass 17\n", 2, "class byte"},
