@@ -204,29 +204,29 @@ def rule_base(chars):
     return entries
 
 
-def code_page_set(number, spec):
-    chars = code_page_chars(spec["codec"])
+def code_page_set(number, layout):
+    chars = code_page_chars(layout["codec"])
     pairs = rule_pairs(chars)
-    unpaired = parse_values(spec.get("unpaired", ""))
+    unpaired = parse_values(layout.get("unpaired", ""))
     for upper in unpaired:
         if not any(u == upper for u, _ in pairs):
             fail(f"set {number}: {upper:02X} has no pair to drop")
     pairs = [p for p in pairs if p[0] not in unpaired]
-    for pair in parse_pairs(spec.get("drop_pairs", "")):
+    for pair in parse_pairs(layout.get("drop_pairs", "")):
         if pair not in pairs:
             fail(f"set {number}: pair {pair} is not made by the rule")
         pairs.remove(pair)
-    for pair in parse_pairs(spec.get("add_pairs", "")):
+    for pair in parse_pairs(layout.get("add_pairs", "")):
         if pair in pairs:
             fail(f"set {number}: pair {pair} is already made by the rule")
         pairs.append(pair)
 
-    base = rule_base(chars) if spec["base"] == "rule" else {}
-    for byte in parse_values(spec.get("base_identity", "")):
+    base = rule_base(chars) if layout["base"] == "rule" else {}
+    for byte in parse_values(layout.get("base_identity", "")):
         if byte not in base:
             fail(f"set {number}: base letter of {byte:02X} is no rule entry")
         del base[byte]
-    for byte, target in parse_base(spec.get("base_extra", "")).items():
+    for byte, target in parse_base(layout.get("base_extra", "")).items():
         if byte in base:
             fail(f"set {number}: base letter of {byte:02X} is already a rule entry")
         base[byte] = target
@@ -238,8 +238,8 @@ def character_sets():
         1: (ASCII_PAIRS + parse_pairs(SET1_PAIRS), parse_base(SET1_BASE)),
         9: (ASCII_PAIRS + parse_pairs(SET9_PAIRS), parse_base(SET9_BASE)),
     }
-    for number, spec in CODE_PAGE_SETS.items():
-        sets[number] = code_page_set(number, spec)
+    for number, layout in CODE_PAGE_SETS.items():
+        sets[number] = code_page_set(number, layout)
     return [sets[n] for n in range(1, 11)]
 
 
