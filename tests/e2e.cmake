@@ -4,6 +4,8 @@ file(GLOB E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/e2e/*.cpp)
 if(E2E_SOURCES AND NOT CMAKE_CROSSCOMPILING)
   add_executable(e2e_tests ${E2E_SOURCES})
   target_include_directories(e2e_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_compile_definitions(e2e_tests PRIVATE
+    WORDHAUL_WINE_SERVER_SCRIPT="${CMAKE_SOURCE_DIR}/cmake/wine-server.sh")
   target_link_libraries(e2e_tests PRIVATE GTest::gtest_main)
   add_dependencies(e2e_tests wordhaul clamtool wordhaul_envs)
   add_test(NAME e2e_tests COMMAND e2e_tests --gtest_brief=1)
