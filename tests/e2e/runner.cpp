@@ -198,9 +198,8 @@ Outcome Collect(const fs::path& appData, const CommandResult& run, bool wine) {
 }
 
 std::string EnvPath(int language) {
-    return (fs::path(Setting("WORDHAUL_ENV_DIR")) /
-            ((language < 10 ? "lang0" : "lang") + std::to_string(language) + ".env"))
-        .string();
+    return Setting("WORDHAUL_ENV_DIR") + (language < 10 ? "/lang0" : "/lang") +
+           std::to_string(language) + ".env";
 }
 
 const fs::path& Scratch() {
