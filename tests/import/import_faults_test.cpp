@@ -28,6 +28,7 @@ const std::string kContinuing = "Continuing to process next dictionary ...\n";
 const std::wstring kSource = L"C:\\src\\1033\\en\\user.clam";
 const std::wstring kDestination = L"C:\\dst\\1033\\en\\user.clam";
 
+// Knows which descriptors are open.
 class TrackingPlatform final : public FaultPlatform {
   public:
     int Open(const std::wstring& path, int flags, int permission) override {
@@ -112,7 +113,7 @@ TEST_F(Import, ClamWaysOutLeaveTheDestinationAndCloseEveryDescriptor) {
         // Opens: environment, source, destination read/write, read-only, readable?, create.
         {"destination that cannot be created", [this] { system_.FailNth(Op::kOpen, 6); },
          cannotOpen, cannotOpen},
-        {"destination that opens read-only only",
+        {"destination that opens only read-only",
          [this] {
              MakeDictionary(kDestination, 1, {"kept"});
              system_.FailNth(Op::kOpen, 3);
