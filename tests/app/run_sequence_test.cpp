@@ -1,4 +1,5 @@
-// The early stops of a run, and what survives a log file that cannot be opened.
+// The early stops of a run, what survives a log file that cannot be opened, and the bound
+// of the LocalLow path.
 #include "app/run_sequence.h"
 
 #include <gtest/gtest.h>
