@@ -2,37 +2,24 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <sstream>
 
 #include "clam/coding/char_tables.h"
 #include "clam/coding/env_compiler.h"
 #include "platform/platform.h"
+#include "support/temp_prefix.h"
 
 namespace testing_support {
 namespace fs = std::filesystem;
 
-const std::vector<int>& DefinedLanguages() {
-    static const std::vector<int> languages = {1, 2, 10, 14, 18, 22, 39};
-    return languages;
-}
-
-std::string DefinitionName(int language) {
-    return std::string("lang") + (language < 10 ? "0" : "") + std::to_string(language);
-}
-
 std::string ReadSourceFile(const std::string& relative) {
     const char* root = std::getenv("WORDHAUL_SOURCE_DIR");
     const fs::path path = fs::path(root != nullptr ? root : WORDHAUL_TEST_SOURCE_DIR) / relative;
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in.good()) << "cannot read " << path;
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    EXPECT_TRUE(fs::is_regular_file(path)) << "cannot read " << path;
+    return TempPrefix::ReadFile(path);
 }
 
 std::vector<std::uint8_t> CompileText(const std::string& text) {
@@ -43,18 +30,10 @@ std::vector<std::uint8_t> CompileText(const std::string& text) {
     return compiled.file;
 }
 
-std::vector<std::uint8_t> CompiledDefinition(const std::string& name) {
-    return CompileText(ReadSourceFile("data/env/" + name + ".def"));
-}
-
 PhonEnvPtr LoadEnvBytes(const std::vector<std::uint8_t>& bytes, int* status) {
-    static std::atomic<int> counter{0};
-    static const unsigned run = std::random_device{}();
-    const fs::path path = fs::temp_directory_path() / ("wordhaul-env-" + std::to_string(run) + "-" +
-                                                       std::to_string(counter++) + ".env");
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    const fs::path path = fs::temp_directory_path() /
+                          ("wordhaul-env-" + std::to_string(std::random_device{}()) + ".env");
+    TempPrefix::WriteFile(path, std::string(bytes.begin(), bytes.end()));
     std::wstring wide;
     EXPECT_TRUE(platform::Utf8ToWideChars(path.string(), wide));
     auto& os = platform::CurrentPlatform();
@@ -86,10 +65,8 @@ std::string Pairs(std::string_view notation) {
     std::stringstream tokens{std::string(notation)};
     for (std::string token; tokens >> token;) {
         const std::size_t digits = token.find_last_not_of("0123456789") + 1;
-        std::string letter = Bytes(token.substr(0, digits));
-        if (letter == "+") letter = "\x09";
-        if (letter == "_") letter = "\x0b";
-        pairs += letter;
+        const std::string letter = Bytes(token.substr(0, digits));
+        pairs += letter == "+" ? "\x09" : letter == "_" ? "\x0b" : letter;
         pairs.push_back(static_cast<char>(std::stoi(token.substr(digits))));
     }
     return pairs;

@@ -18,16 +18,23 @@ struct PhonEnvDeleter {
 using PhonEnvPtr = std::unique_ptr<ClamPhonEnv, PhonEnvDeleter>;
 
 // The ids of the languages that data/env defines, and the definition name of one ("lang01").
-const std::vector<int>& DefinedLanguages();
-std::string DefinitionName(int language);
+inline const std::vector<int>& DefinedLanguages() {
+    static const std::vector<int> languages = {1, 2, 10, 14, 18, 22, 39};
+    return languages;
+}
+inline std::string DefinitionName(int language) {
+    return (language < 10 ? "lang0" : "lang") + std::to_string(language);
+}
 
 // A file of the source tree (WORDHAUL_SOURCE_DIR), read whole; fails the test when missing.
 std::string ReadSourceFile(const std::string& relative);
 
-// The compiled bytes of data/env/<name>.def.
-std::vector<std::uint8_t> CompiledDefinition(const std::string& name);
 // The compiled bytes of a definition text; fails the test on a compile error.
 std::vector<std::uint8_t> CompileText(const std::string& text);
+// The compiled bytes of data/env/<name>.def.
+inline std::vector<std::uint8_t> CompiledDefinition(const std::string& name) {
+    return CompileText(ReadSourceFile("data/env/" + name + ".def"));
+}
 
 // Writes the bytes to a temporary file and loads it with ClamLoadPhonEnv.
 PhonEnvPtr LoadEnvBytes(const std::vector<std::uint8_t>& bytes, int* status);

@@ -4,10 +4,13 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/utf8.h"
 
 namespace testing_support {
 
@@ -32,78 +35,124 @@ struct IoEvent {
     unsigned int count;
 };
 
+// Thrown by FaultPlatform::Exit, so that a test can run code that ends the process.
+struct ExitCalled {
+    int status;
+};
+
 class FaultPlatform : public platform::Platform {
   public:
     explicit FaultPlatform(platform::Platform& inner = platform::NativePlatform())
         : inner_(inner) {}
 
     // Makes the n-th call (1-based, counted from now) of the operation fail; 0 clears it.
-    void FailNth(Op op, int n) { failAt_[op] = n == 0 ? 0 : calls_[op] + n; }
+    void FailNth(Op op, int n) { faults_[op].first = n == 0 ? 0 : calls_[op] + n; }
     // Makes every call of the operation from the n-th on fail.
-    void FailFrom(Op op, int n) { failFrom_[op] = calls_[op] + n; }
-    void ClearFaults() {
-        failAt_.clear();
-        failFrom_.clear();
-    }
-    int Calls(Op op) const {
-        auto it = calls_.find(op);
-        return it == calls_.end() ? 0 : it->second;
-    }
+    void FailFrom(Op op, int n) { faults_[op].second = calls_[op] + n; }
+    void ClearFaults() { faults_.clear(); }
+    int Calls(Op op) const { return calls_.contains(op) ? calls_.at(op) : 0; }
     const std::vector<IoEvent>& Events() const { return events_; }
     void ClearEvents() { events_.clear(); }
+    // Counts a call and tells whether it must fail.
+    bool ShouldFail(Op op) {
+        const int n = ++calls_[op];
+        const auto [nth, from] = faults_[op];
+        return nth == n || (from != 0 && n >= from);
+    }
 
-    // Console output, captured instead of written.
-    std::string console;
-    bool Exited() const { return exited_; }
-    int ExitStatus() const { return exitStatus_; }
-
+    std::string console;  // console output, captured instead of written
     // Overrides of the system queries; unset: the inner platform answers.
     std::function<bool(platform::OsVersion&)> osVersion;
     std::function<std::int32_t(std::wstring&)> knownFolderLocalLow;
-    std::function<bool(int, std::wstring&)> specialFolder;
     std::function<platform::LocalTime()> localTime;
     std::function<bool(const std::wstring&, std::vector<std::wstring>&)> listFolder;
 
-    bool GetOsVersion(platform::OsVersion& v) override;
-    platform::LocalTime GetLocalTime() override;
-    std::int32_t GetKnownFolderLocalLow(std::wstring& path) override;
-    bool GetSpecialFolderPath(int csidl, std::wstring& path) override;
-    bool ListFolder(const std::wstring& pattern, std::vector<std::wstring>& names) override;
-    int MakeFolder(const std::wstring& path) override;
-    int Open(const std::wstring& path, int flags, int permission) override;
-    std::int64_t Seek(int fd, std::int64_t offset, int whence) override;
-    int Read(int fd, void* buffer, unsigned int count) override;
-    int Write(int fd, const void* buffer, unsigned int count) override;
-    int Close(int fd) override;
-    bool CanOpenForReading(const std::wstring& path) override;
+    bool GetOsVersion(platform::OsVersion& v) override {
+        return osVersion ? osVersion(v) : inner_.GetOsVersion(v);
+    }
+    platform::LocalTime GetLocalTime() override {
+        return localTime ? localTime() : inner_.GetLocalTime();
+    }
+    std::int32_t GetKnownFolderLocalLow(std::wstring& path) override {
+        return knownFolderLocalLow ? knownFolderLocalLow(path)
+                                   : inner_.GetKnownFolderLocalLow(path);
+    }
+    bool GetSpecialFolderPath(int csidl, std::wstring& path) override {
+        return inner_.GetSpecialFolderPath(csidl, path);
+    }
+    bool ListFolder(const std::wstring& pattern, std::vector<std::wstring>& names) override {
+        return listFolder ? listFolder(pattern, names) : inner_.ListFolder(pattern, names);
+    }
+    int MakeFolder(const std::wstring& path) override {
+        return ShouldFail(Op::kMakeFolder) ? 13 /* EACCES */ : inner_.MakeFolder(path);
+    }
+    int Open(const std::wstring& path, int flags, int permission) override {
+        return ShouldFail(Op::kOpen) ? -1 : inner_.Open(path, flags, permission);
+    }
+    std::int64_t Seek(int fd, std::int64_t offset, int whence) override {
+        return ShouldFail(Op::kSeek) ? -1 : inner_.Seek(fd, offset, whence);
+    }
+    int Read(int fd, void* buffer, unsigned int count) override {
+        events_.push_back({Op::kRead, fd, inner_.Seek(fd, 0, platform::kSeekCur), count});
+        return ShouldFail(Op::kRead) ? -1 : inner_.Read(fd, buffer, count);
+    }
+    int Write(int fd, const void* buffer, unsigned int count) override {
+        events_.push_back({Op::kWrite, fd, inner_.Seek(fd, 0, platform::kSeekCur), count});
+        return ShouldFail(Op::kWrite) ? -1 : inner_.Write(fd, buffer, count);
+    }
+    int Close(int fd) override {
+        ShouldFail(Op::kClose);  // counted, never failed: the descriptor must go
+        return inner_.Close(fd);
+    }
+    bool CanOpenForReading(const std::wstring& path) override {
+        return !ShouldFail(Op::kOpen) && inner_.CanOpenForReading(path);
+    }
     bool ReadFile(const std::wstring& path, platform::StreamMode mode,
-                  std::string& contents) override;
+                  std::string& contents) override {
+        return !ShouldFail(Op::kReadFile) && inner_.ReadFile(path, mode, contents);
+    }
     std::unique_ptr<platform::OutputStream> OpenOutputStream(const std::wstring& path,
-                                                             platform::StreamMode mode) override;
-    bool ReplaceFile(const std::wstring& target, const std::wstring& replacement) override;
-    bool DeleteFile(const std::wstring& path) override;
-    bool PathExists(const std::wstring& path) override;
-    void ConsoleWrite(std::string_view text) override;
-    void ConsoleWriteWide(std::wstring_view text) override;
+                                                             platform::StreamMode mode) override {
+        auto inner = ShouldFail(Op::kOpenStream) ? nullptr : inner_.OpenOutputStream(path, mode);
+        return inner ? std::make_unique<Stream>(std::move(inner), *this) : nullptr;
+    }
+    bool ReplaceFile(const std::wstring& target, const std::wstring& replacement) override {
+        return !ShouldFail(Op::kReplace) && inner_.ReplaceFile(target, replacement);
+    }
+    bool DeleteFile(const std::wstring& path) override { return inner_.DeleteFile(path); }
+    bool PathExists(const std::wstring& path) override { return inner_.PathExists(path); }
+    void ConsoleWrite(std::string_view text) override { console.append(text); }
+    void ConsoleWriteWide(std::wstring_view text) override {
+        std::string bytes;
+        platform::utf8::Encode(text, bytes);
+        console += bytes;
+    }
     void ConsoleFlush() override {}
-    // Throws ExitCalled, so that a test can run code that ends the process.
-    [[noreturn]] void Exit(int status) override;
-
-    // Counts a call and tells whether it must fail (used by streams too).
-    bool ShouldFail(Op op);
+    [[noreturn]] void Exit(int status) override { throw ExitCalled{status}; }
 
   private:
+    // A stream whose writes can fail; once one has, the later writes and the close report it.
+    class Stream final : public platform::OutputStream {
+      public:
+        Stream(std::unique_ptr<platform::OutputStream> inner, FaultPlatform& owner)
+            : inner_(std::move(inner)), owner_(owner) {}
+        bool Write(std::string_view bytes) override {
+            const bool fails = owner_.ShouldFail(Op::kStreamWrite);
+            failed_ = failed_ || fails;
+            return !fails && inner_->Write(bytes) && !failed_;
+        }
+        bool Close() override { return inner_->Close() && !failed_; }
+
+      private:
+        std::unique_ptr<platform::OutputStream> inner_;
+        FaultPlatform& owner_;
+        bool failed_ = false;
+    };
+
     platform::Platform& inner_;
     std::map<Op, int> calls_;
-    std::map<Op, int> failAt_;
-    std::map<Op, int> failFrom_;
+    std::map<Op, std::pair<int, int>> faults_;  // the call that fails, the first that all do
     std::vector<IoEvent> events_;
-    bool exited_ = false;
-    int exitStatus_ = -1;
-};
-
-struct ExitCalled {
-    int status;
 };
 
 // Installs a platform for the lifetime of the object.
@@ -111,8 +160,6 @@ class ScopedPlatform {
   public:
     explicit ScopedPlatform(platform::Platform& p) : previous_(platform::SetPlatform(&p)) {}
     ~ScopedPlatform() { platform::SetPlatform(previous_); }
-    ScopedPlatform(const ScopedPlatform&) = delete;
-    ScopedPlatform& operator=(const ScopedPlatform&) = delete;
 
   private:
     platform::Platform* previous_;

@@ -1,5 +1,4 @@
-// An output stream that keeps what is written in memory, as a text-mode stream would
-// store it (LF as CR LF) when asked to.
+// An output stream that keeps what is written in memory, byte for byte.
 #pragma once
 
 #include <memory>

@@ -1,13 +1,12 @@
 // A temporary Wine-style prefix for tests: a fresh folder set as WINEPREFIX (and USER),
-// removed with everything in it at the end.
-//
-// In the Windows build, which runs its tests under Wine, the prefix is the one that Wine
-// runs in (its drive C is the system's C:), and what a test adds to drive C, the user's
-// profile and the common files is removed at the end.
+// removed with everything in it at the end. Under Wine (the Windows build) it is Wine's own
+// prefix, and what a test adds to drive C, the profile and the common files is removed.
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testing_support {
@@ -21,9 +20,8 @@ class TempPrefix {
 
     const std::filesystem::path& Root() const { return root_; }
     std::filesystem::path DriveC() const { return root_ / "drive_c"; }
-    std::filesystem::path Roaming() const;
-    std::filesystem::path LocalLow() const;
-    std::filesystem::path CommonFiles() const;
+    std::filesystem::path Roaming() const { return AppData() / "Roaming"; }
+    std::filesystem::path LocalLow() const { return AppData() / "LocalLow"; }
     static std::string User() { return "wordhaul"; }
 
     // Writes a file, creating its folders.
@@ -31,12 +29,12 @@ class TempPrefix {
     static std::string ReadFile(const std::filesystem::path& path);
 
   private:
+    std::filesystem::path AppData() const { return DriveC() / "users" / User() / "AppData"; }
+
     std::filesystem::path root_;
-    std::string oldPrefix_;
-    std::string oldUser_;
-    bool hadPrefix_ = false;
-    bool hadUser_ = false;
-    std::vector<std::filesystem::path> existing_;  // Windows: what was there before
+    // POSIX: the environment variables as they were; Windows: what drive C held before.
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+    std::vector<std::filesystem::path> existing_;
 };
 
 }  // namespace testing_support
