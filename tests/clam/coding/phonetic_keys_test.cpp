@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "clam/coding/phonetic_symbols.h"
 #include "clam/store/phon_env.h"
@@ -72,10 +73,11 @@ TEST(Transcription, CodesEveryKindOfRule) {
                           "knab|k30 n21 a16 b17", "akn|a16 k11 n21", "hah|h24 a16 h11",
                           "be|b17 e30", "ee|e21 e30", "bang|b17 a16 n21 g18", "cea|c23 e21 a16",
                           "box|b17 o11 x25 _23", "b'e|b17 '11 e30", "b<82>|b17 e30"}) {
-        const std::string_view text = std::string_view(c).substr(0, std::string_view(c).find('|'));
+        const std::string_view entry = c;  // text|pairs
+        const std::string text = Bytes(entry.substr(0, entry.find('|')));
         std::array<char, kClamTranscriptionCapacity> out{};
-        EXPECT_EQ(ClamTranscribe(Bytes(text).c_str(), out.data(), out.size(), env.get()), 1) << c;
-        EXPECT_EQ(out.data(), Pairs(c + text.size() + 1)) << c;
+        EXPECT_EQ(ClamTranscribe(text.c_str(), out.data(), out.size(), env.get()), 1) << c;
+        EXPECT_EQ(out.data(), Pairs(entry.substr(entry.find('|') + 1))) << c;
     }
     EXPECT_EQ(Transcribe(Bytes("ab<08>A<06>Z"), env.get()),
               Pairs("a16 b17 <08>11") + Bytes("A<06>Z"));  // the raw tail after byte 8
