@@ -55,7 +55,8 @@ class Clamtool : public ::testing::Test {
         const std::string command = Quote(build_ / "tools" / "clamtool") + " " + arguments + " >" +
                                     Q("out") + " 2>" + Q("err") + " </dev/null";
         const int raw = std::system(command.c_str());
-        return {(raw >> 8) & 0xFF, Read(dir_ / "out"), Read(dir_ / "err")};  // POSIX wait status
+        // A POSIX wait status: the exit status, or -1 for a process ended by a signal.
+        return {raw & 0x7F ? -1 : (raw >> 8) & 0xFF, Read(dir_ / "out"), Read(dir_ / "err")};
     }
     std::string Q(const std::string& name) const {
         return Quote(dir_ / name);

@@ -61,8 +61,9 @@ TEST(CharTables, WhereTheCodePagesAreCorrected) {
         {26, 3, 0x9A, 0x9A}, {26, 3, 0xE7, 'c'},  {22, 3, 0xB3, 'l'},  {25, 3, 0xA1, 0xA1},
         {25, 3, 0xDC, 0xE1}, {10, 0, 0xC9, 0xC8}, {39, 0, 0x02, 0xC6},
     };
-    for (const auto& c : kCorrected)
+    for (const auto& c : kCorrected) {
         EXPECT_EQ(tables[c[1]](c[0])[c[2]], c[3]) << c[0] << " " << c[2];
+    }
 }
 
 TEST(CharTables, AlphabetsOfTheLanguages) {
