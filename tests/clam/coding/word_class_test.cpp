@@ -108,7 +108,7 @@ TEST(WordClass, WhatDoesNotFitIsRefusedOrCut) {
 // Random texts, half of them bytes that mean something to the coding, into buffers of random
 // capacity: nothing is written past the capacity, and what is written ends in a NUL.
 TEST(WordClass, CodingStaysInsideItsBuffers) {
-    static const std::string special = "\x04\x05\x06\x07\b.iIjJAeOU\xC8\xC9\x8E\x99\x9A\xE1";
+    static const std::string meaningful = "\x04\x05\x06\x07\b.iIjJAeOU\xC8\xC9\x8E\x99\x9A\xE1";
     const std::set<int> classes = {0, 1, 2, 3, 5, 6, 7, 9, 10, 11, 16, 20};
     decltype(&ClamEncodeWord) encoders[] = {ClamEncodeWord, ClamEncodeMarkedWord, ClamEncodePair};
     decltype(&ClamDisplayForm) shows[] = {ClamDisplayForm, ClamApplyClass};
@@ -116,7 +116,7 @@ TEST(WordClass, CodingStaysInsideItsBuffers) {
     for (int n = 0; n < 50000; ++n) {
         std::string text(random() % (n % 10 ? 200 : 2000), 'x');
         for (char& c : text)
-            c = random() % 2 ? special[random() % special.size()] : char(random() % 255 + 1);
+            c = random() % 2 ? meaningful[random() % meaningful.size()] : char(random() % 255 + 1);
         const size_t capacity = random() % 300;
         const int language = int(random() % 43) - 1, kind = n % 5;
         // The marked word and pair encoders never write past 128 bytes.
