@@ -1,146 +1,118 @@
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
+// The block cache's eviction order and write-back, observed through a counting platform.
 #include "platform/platform.h"
 #include "store_fixture.h"
-#include "support/fault_platform.h"
 
 namespace store_test {
 namespace {
 
-using testing_support::FaultPlatform;
-using testing_support::Op;
-using testing_support::ScopedPlatform;
-
-constexpr std::uint8_t kRead = kClamModeRead;
-constexpr std::uint8_t kOther = 1;  // priority of a block other than a root
+constexpr std::uint8_t kRead = kClamModeRead | 1;  // 1: the priority of a block not a root
+constexpr std::uint8_t kChange = kClamModeChange | 1;
 
 class BlockCacheTest : public StoreTest {
   protected:
     void SetUp() override {
         StoreTest::SetUp();
-        std::string bytes;
-        for (int n = 0; n < 16; ++n) bytes += std::string(kClamBlockSize, static_cast<char>(n + 1));
-        WriteBytes("a.bin", bytes);
-        WriteBytes("b.bin", std::string(4 * kClamBlockSize, 'b'));
-        fd_ = OpenFd("a.bin");
+        std::string bytes;  // block n filled with n + 1
+        for (char n = 1; n <= 16; ++n) bytes += std::string(kClamBlockSize, n);
+        WriteFile("a.bin", bytes);
+        WriteFile("b.bin", std::string(kClamBlockSize, 'b'));
+        const int flags = platform::kOpenReadWrite | platform::kOpenBinary;
+        fd_ = platform::CurrentPlatform().Open(Path("a.bin"), flags, 0);
+        other_ = platform::CurrentPlatform().Open(Path("b.bin"), flags, 0);
     }
     void TearDown() override {
-        ClamDiscardFile(cache_, fd_);
-        platform::CurrentPlatform().Close(fd_);
+        for (int fd : {fd_, other_}) {
+            ClamDiscardFile(cache_, fd);
+            platform::CurrentPlatform().Close(fd);
+        }
         StoreTest::TearDown();
-    }
-    int OpenFd(const std::string& name) {
-        return platform::CurrentPlatform().Open(
-            Path(name), platform::kOpenReadWrite | platform::kOpenBinary, 0);
     }
     std::uint8_t* Get(std::uint32_t n, std::uint8_t mode, int fd = 0) {
         return ClamGetBlock(cache_, n, fd == 0 ? fd_ : fd, mode);
     }
-    // The blocks read and written, in order, as "r5" and "w3".
-    std::vector<std::string> Traffic() const {
-        std::vector<std::string> out;
+    // The blocks read and written, in order: "r5 w3".
+    std::string Traffic() const {
+        std::string out;
         for (const auto& e : fault_.Events()) {
-            out.push_back((e.op == Op::kRead ? "r" : "w") +
-                          std::to_string(e.offset / static_cast<std::int64_t>(kClamBlockSize)));
+            out += (e.op == Op::kRead ? " r" : " w") + std::to_string(e.offset / 1024);
         }
-        return out;
+        return out.substr(out.empty() ? 0 : 1);
     }
 
     FaultPlatform fault_;
-    int fd_ = -1;
+    int fd_ = -1, other_ = -1;
 };
 
 TEST_F(BlockCacheTest, EvictsTheLeastRecentlyUsedAndWritesItBackFirst) {
-    ScopedPlatform use(fault_);
-    std::uint8_t* first = Get(1, kRead | kClamModeChange | kOther);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first[0], 2);
-    first[0] = 0x55;
-    for (std::uint32_t n = 2; n <= 10; ++n) ASSERT_NE(Get(n, kRead | kOther), nullptr);
-    EXPECT_EQ(cache_->bufferCount, 10u);
-    ASSERT_NE(Get(2, kRead | kOther), nullptr);   // cached: no traffic, now most recent
-    ASSERT_NE(Get(11, kRead | kOther), nullptr);  // evicts block 1, dirty
-    ASSERT_NE(Get(1, kRead | kOther), nullptr);   // evicts block 3
-    ASSERT_NE(Get(3, kRead | kOther), nullptr);   // evicts block 4
-    EXPECT_EQ(Traffic(), (std::vector<std::string>{"r1", "r2", "r3", "r4", "r5", "r6", "r7", "r8",
-                                                   "r9", "r10", "w1", "r11", "r1", "r3"}));
-    EXPECT_EQ(Get(1, kRead | kOther)[0], 0x55);  // came back from the file as written
+    Through(fault_, [&] {
+        std::uint8_t* first = Get(1, kRead | kClamModeChange);
+        ASSERT_NE(first, nullptr);
+        EXPECT_EQ(first[0], 2);
+        first[0] = 0x55;
+        for (std::uint32_t n = 2; n <= 10; ++n) ASSERT_NE(Get(n, kRead), nullptr);
+        EXPECT_EQ(cache_->bufferCount, 10u);
+        for (std::uint32_t n : {2, 11, 1, 3}) ASSERT_NE(Get(n, kRead), nullptr);
+    });
+    // Block 2 was cached and became the most recent; 11 evicts the changed block 1, then
+    // 1 evicts 3, and 3 evicts 4.
+    EXPECT_EQ(Traffic(), "r1 r2 r3 r4 r5 r6 r7 r8 r9 r10 w1 r11 r1 r3");
+    EXPECT_EQ(Get(1, kRead)[0], 0x55);
+    // A block that will change without being read starts as zeros, unless it is cached.
+    EXPECT_EQ(Get(3, kChange)[0], 4);
+    const std::uint8_t* fresh = Get(20, kChange);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(std::count(fresh, fresh + kClamBlockSize, 0), 1024);
 }
 
 TEST_F(BlockCacheTest, RootBlocksStayWhileOtherSlotsCanBeTaken) {
-    ScopedPlatform use(fault_);
-    ASSERT_NE(Get(0, kRead), nullptr);
-    for (std::uint32_t n = 1; n <= 12; ++n) ASSERT_NE(Get(n, kRead | kOther), nullptr);
-    fault_.ClearEvents();
-    ASSERT_NE(Get(0, kRead), nullptr);
-    EXPECT_TRUE(Traffic().empty());
-    // A root request takes the least recently used slot whatever it holds: here block 4.
-    const int other = OpenFd("b.bin");
-    ASSERT_NE(Get(0, kRead, other), nullptr);
-    ASSERT_NE(Get(0, kRead), nullptr);
-    ASSERT_NE(Get(4, kRead | kOther), nullptr);
-    EXPECT_EQ(Traffic(), (std::vector<std::string>{"r0", "r4"}));
-    // Two files never see each other's blocks.
-    EXPECT_EQ(Get(0, kRead, other)[0], 'b');
-    EXPECT_EQ(Get(0, kRead)[0], 1);
-    ClamDiscardFile(cache_, other);
-    platform::CurrentPlatform().Close(other);
+    Through(fault_, [&] {
+        for (std::uint32_t n = 0; n <= 12; ++n) Get(n, n == 0 ? kClamModeRead : kRead);
+        fault_.ClearEvents();
+        Get(0, kClamModeRead);
+        EXPECT_EQ(Traffic(), "");
+        // A root request takes the least recently used slot whatever it holds: here block 4.
+        Get(0, kClamModeRead, other_);
+        Get(0, kClamModeRead);
+        Get(4, kRead);
+        EXPECT_EQ(Traffic(), "r0 r4");
+    });
+    EXPECT_EQ(Get(0, kClamModeRead, other_)[0], 'b');  // files never see each other's blocks
+    EXPECT_EQ(Get(0, kClamModeRead)[0], 1);
 }
 
-TEST_F(BlockCacheTest, NewBlocksAreZeroUnlessAlreadyCached) {
-    std::uint8_t* cached = Get(3, kRead | kOther);
-    ASSERT_NE(cached, nullptr);
-    EXPECT_EQ(Get(3, kClamModeChange | kOther)[0], 4);
-    std::uint8_t* fresh = Get(20, kClamModeChange | kOther);
-    ASSERT_NE(fresh, nullptr);
-    EXPECT_EQ(std::count(fresh, fresh + kClamBlockSize, 0), static_cast<long>(kClamBlockSize));
+TEST_F(BlockCacheTest, AFailedReadOrWriteLosesNoData) {
     EXPECT_EQ(Get(7, kClamModePriority), nullptr);  // neither read nor change
-}
-
-TEST_F(BlockCacheTest, AFailedReadLeavesTheSlotFree) {
     const std::uint32_t buffers = cache_->bufferCount;
-    EXPECT_EQ(Get(16, kRead | kOther), nullptr);  // past the end of the file
+    EXPECT_EQ(Get(16, kRead), nullptr);  // past the end of the file
     EXPECT_EQ(ClamFindSlot(cache_, 16, fd_), nullptr);
-    EXPECT_EQ(cache_->bufferCount, buffers);
-    ScopedPlatform use(fault_);
-    fault_.FailNth(Op::kRead, 1);
-    EXPECT_EQ(Get(2, kRead | kOther), nullptr);
-    EXPECT_NE(Get(2, kRead | kOther), nullptr);
-}
-
-TEST_F(BlockCacheTest, AVictimThatCannotBeWrittenKeepsItsData) {
-    for (std::uint32_t n = 1; n <= 10; ++n) Get(n, kRead | kClamModeChange | kOther)[1] = 0x77;
-    ScopedPlatform use(fault_);
+    EXPECT_EQ(cache_->bufferCount, buffers);  // its slot went back
+    for (std::uint32_t n = 1; n <= 10; ++n) Get(n, kRead | kClamModeChange)[1] = 0x77;
     fault_.FailNth(Op::kWrite, 1);
-    EXPECT_EQ(Get(11, kRead | kOther), nullptr);
-    ClamCacheSlot* victim = ClamFindSlot(cache_, 1, fd_);
+    EXPECT_EQ(Through(fault_, [&] { return Get(11, kRead); }), nullptr);
+    const ClamCacheSlot* victim = ClamFindSlot(cache_, 1, fd_);
     ASSERT_NE(victim, nullptr);
-    EXPECT_NE(victim->state & kClamModeChange, 0);
+    EXPECT_EQ(victim->state & kClamModeChange, kClamModeChange);
     EXPECT_EQ(victim->buffer[1], 0x77);
+    fault_.FailNth(Op::kRead, 1);
+    EXPECT_EQ(Through(fault_, [&] { return Get(12, kRead); }), nullptr);
+    EXPECT_EQ(ClamFindSlot(cache_, 12, fd_), nullptr);
+    EXPECT_EQ(Traffic(), "w1 w1 r12");  // the victim is written at the next eviction
+    EXPECT_EQ(FileBytes("a.bin")[kClamBlockSize + 1], 0x77);
 }
 
 TEST_F(BlockCacheTest, FlushReleasesEverySlotOfTheFileEvenAfterAFailedWrite) {
-    const int other = OpenFd("b.bin");
-    ASSERT_NE(Get(1, kRead, other), nullptr);
-    for (std::uint32_t n = 1; n <= 4; ++n) Get(n, kRead | kClamModeChange | kOther)[0] = 0x60;
-    Get(5, kRead | kOther);
-    ScopedPlatform use(fault_);
+    ASSERT_NE(Get(0, kClamModeRead, other_), nullptr);
+    for (std::uint32_t n = 1; n <= 4; ++n) Get(n, kRead | kClamModeChange)[0] = 0x60;
+    Get(5, kRead);
     fault_.FailNth(Op::kWrite, 2);
-    EXPECT_EQ(ClamFlushFile(cache_, fd_), 0);
+    EXPECT_EQ(Through(fault_, [&] { return ClamFlushFile(cache_, fd_); }), 0);
     EXPECT_EQ(fault_.Calls(Op::kWrite), 4);  // the others were still written
-    for (std::uint32_t i = 0; i < kClamCacheSlots; ++i) {
-        EXPECT_NE(cache_->slots[i].fd, fd_);
-    }
-    EXPECT_NE(ClamFindSlot(cache_, 1, other), nullptr);
-    const std::string bytes = Bytes("a.bin");
+    EXPECT_EQ(SlotsOf(fd_), 0);
+    EXPECT_NE(ClamFindSlot(cache_, 0, other_), nullptr);
+    const std::string bytes = FileBytes("a.bin");
     int written = 0;
-    for (std::uint32_t n = 1; n <= 4; ++n) written += bytes[n * kClamBlockSize] == 0x60;
+    for (std::size_t n = 1; n <= 4; ++n) written += bytes[n * kClamBlockSize] == 0x60;
     EXPECT_EQ(written, 3);
-    ClamDiscardFile(cache_, other);
-    platform::CurrentPlatform().Close(other);
 }
 
 }  // namespace

@@ -4,138 +4,105 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "clam/store/block_cache.h"
 #include "clam/store/clam_store.h"
 #include "clam/store/clam_verify.h"
 #include "clam/store/phon_env.h"
+#include "support/fault_platform.h"
 
 namespace store_test {
 
+using testing_support::FaultPlatform;
+using testing_support::Op;
+using Records = std::map<std::string, std::uint16_t>;
+
+// Runs `f` with the platform `p` in place.
+template <class F>
+auto Through(FaultPlatform& p, F f) {
+    testing_support::ScopedPlatform use(p);
+    return f();
+}
+
 class StoreTest : public ::testing::Test {
   protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("wordhaul-store-" + std::to_string(std::random_device{}()));
+        std::filesystem::create_directories(dir_);
+        env_.language = env_.languageCode = 1;
+        env_.classBase = 'A';
+        ASSERT_NE(cache_, nullptr);
+    }
+    void TearDown() override {
+        ClamFreeBlockCache(cache_);
+        std::filesystem::remove_all(dir_);
+    }
 
-    std::filesystem::path File(const std::string& name) const { return dir_ / name; }
-    std::wstring Path(const std::string& name) const { return File(name).wstring(); }
-    ClamHandle* Create(const std::string& name);
-    ClamHandle* Open(const std::string& name, std::uint32_t mode = 0, int* status = nullptr);
-    std::string Bytes(const std::string& name) const;
-    void WriteBytes(const std::string& name, const std::string& bytes) const;
-    ClamVerifyReport Verify(const std::string& name) const;
-    // The live records of the file in key order, as key -> value.
-    std::map<std::string, std::uint16_t> Contents(const std::string& name);
+    // A new file: version 6, language 1, one leaf holding the sentinel.
+    static std::string NewFile() {
+        return std::string("\6\1\x0A\x80\0\0\0AA", 9).append(1015, '\0');
+    }
+    std::wstring Path(const std::string& name) const { return (dir_ / name).wstring(); }
+    ClamHandle* Open(const std::string& name, std::uint32_t mode = 0, int* status = nullptr) {
+        int ignored = 0;
+        return ClamOpenFile(Path(name), mode, cache_, &env_, status ? status : &ignored);
+    }
+    std::string FileBytes(const std::string& name) const {
+        std::ostringstream all;
+        all << std::ifstream(dir_ / name, std::ios::binary).rdbuf();
+        return all.str();
+    }
+    void WriteFile(const std::string& name, const std::string& bytes) const {
+        std::ofstream(dir_ / name, std::ios::binary | std::ios::trunc) << bytes;
+    }
+    // Checks the tree of the file, which is expected to be well-formed unless `damaged`.
+    ClamVerifyReport Verify(const std::string& name, bool damaged = false) const {
+        const std::string b = FileBytes(name);
+        ClamVerifyReport report =
+            ClamVerifyImage({reinterpret_cast<const std::uint8_t*>(b.data()), b.size()}, env_);
+        EXPECT_EQ(report.problems.empty(), !damaged)
+            << name << ": " << (damaged ? "no problem" : report.problems.front());
+        return report;
+    }
+    // The live records from the sentinel on, through the handle or a new read-only one.
+    Records Contents(const std::string& name) {
+        ClamHandle* handle = Open(name, kClamReadOnly);
+        Records records = ReadAll(handle);
+        ClamClose(handle);
+        return records;
+    }
+    static Records ReadAll(ClamHandle* handle) {
+        Records records;
+        if (handle == nullptr || ClamSeekKey(handle, "AA", 0) != 1) return records;
+        while (ClamNextRecord(handle) == 1) records.emplace(handle->key.data(), handle->value);
+        return records;
+    }
+    // The cache slots that hold a block of the descriptor (0: the free ones).
+    long SlotsOf(std::int64_t fd) const {
+        const ClamCacheSlot* slots = cache_->slots;
+        return std::count_if(slots, slots + kClamCacheSlots, [&](auto& s) { return s.fd == fd; });
+    }
+    static int Insert(ClamHandle* handle, const std::string& key, std::uint16_t value = 1) {
+        return ClamInsertStoredKey(handle, key.c_str(), value);
+    }
+    // A key of the given length: two class bytes from 'B' on, then lower-case letters.
+    static std::string RandomKey(std::mt19937& rng, std::size_t length) {
+        std::string key = {static_cast<char>('B' + rng() % 4), static_cast<char>('B' + rng() % 4)};
+        while (key.size() < length) key.push_back(static_cast<char>('a' + rng() % 26));
+        return key;
+    }
 
     ClamPhonEnv env_{};
-    ClamBlockCache* cache_ = nullptr;
-
-  private:
+    ClamBlockCache* cache_ = ClamNewBlockCache(5, 10);
     std::filesystem::path dir_;
 };
-
-// The live records a handle reads from the sentinel on, in order.
-inline std::vector<std::pair<std::string, std::uint16_t>> ReadAll(ClamHandle* handle);
-// Inserts with a check; returns what ClamInsertStoredKey returned.
-inline int Insert(ClamHandle* handle, const std::string& key, std::uint16_t value);
-// A key of the given length: two class bytes from 'B' on, then lower-case letters.
-inline std::string RandomKey(std::mt19937& rng, std::size_t length);
-// Whether the handle finds the key and reads the value.
-inline bool Finds(ClamHandle* handle, const std::string& key, std::uint16_t* value = nullptr);
-
-inline void StoreTest::SetUp() {
-    std::random_device seed;
-    dir_ = std::filesystem::temp_directory_path() /
-           ("wordhaul-store-" + std::to_string(seed()) + std::to_string(seed()));
-    std::filesystem::create_directories(dir_);
-    env_.language = 1;
-    env_.languageCode = 1;
-    env_.classBase = 'A';
-    cache_ = ClamNewBlockCache(5, 10);
-    ASSERT_NE(cache_, nullptr);
-}
-
-inline void StoreTest::TearDown() {
-    ClamFreeBlockCache(cache_);
-    std::error_code ignored;
-    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(dir_, ignored);
-}
-
-inline ClamHandle* StoreTest::Create(const std::string& name) {
-    int status = 0;
-    ClamHandle* handle = ClamOpenFile(Path(name), kClamCreate, cache_, &env_, &status);
-    EXPECT_NE(handle, nullptr);
-    EXPECT_EQ(status, 0);
-    return handle;
-}
-
-inline ClamHandle* StoreTest::Open(const std::string& name, std::uint32_t mode, int* status) {
-    int ignored = 0;
-    return ClamOpenFile(Path(name), mode, cache_, &env_, status != nullptr ? status : &ignored);
-}
-
-inline std::string StoreTest::Bytes(const std::string& name) const {
-    std::ifstream in(File(name), std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
-inline void StoreTest::WriteBytes(const std::string& name, const std::string& bytes) const {
-    std::ofstream out(File(name), std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline ClamVerifyReport StoreTest::Verify(const std::string& name) const {
-    const std::string bytes = Bytes(name);
-    return ClamVerifyImage({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
-                           env_);
-}
-
-inline std::map<std::string, std::uint16_t> StoreTest::Contents(const std::string& name) {
-    std::map<std::string, std::uint16_t> contents;
-    ClamHandle* handle = Open(name, kClamReadOnly);
-    if (handle == nullptr) return contents;
-    for (const auto& [key, value] : ReadAll(handle)) contents[key] = value;
-    ClamClose(handle);
-    return contents;
-}
-
-inline std::vector<std::pair<std::string, std::uint16_t>> ReadAll(ClamHandle* handle) {
-    std::vector<std::pair<std::string, std::uint16_t>> records;
-    const char sentinel[3] = {'A', 'A', '\0'};
-    if (ClamSeekKey(handle, sentinel, 0) != 1) return records;
-    while (ClamNextRecord(handle) == 1) {
-        records.emplace_back(handle->key.data(), static_cast<std::uint16_t>(handle->value));
-    }
-    return records;
-}
-
-inline int Insert(ClamHandle* handle, const std::string& key, std::uint16_t value) {
-    return ClamInsertStoredKey(handle, key.c_str(), value);
-}
-
-inline std::string RandomKey(std::mt19937& rng, std::size_t length) {
-    std::string key;
-    key.push_back(static_cast<char>('B' + rng() % 4));
-    key.push_back(static_cast<char>('B' + rng() % 4));
-    while (key.size() < length) key.push_back(static_cast<char>('a' + rng() % 26));
-    return key;
-}
-
-inline bool Finds(ClamHandle* handle, const std::string& key, std::uint16_t* value) {
-    if (ClamSeekKey(handle, key.c_str(), 0) != 1) return false;
-    if (value != nullptr) *value = static_cast<std::uint16_t>(handle->value);
-    return true;
-}
 
 }  // namespace store_test

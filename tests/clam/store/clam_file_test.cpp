@@ -1,0 +1,150 @@
+// The file format, opening and damaged files.
+#include "clam/store/clam_status.h"
+#include "store_fixture.h"
+#include "support/env_files.h"
+
+namespace store_test {
+namespace {
+
+using testing_support::Bytes;
+
+std::string Patch(std::string file, std::size_t at, const std::string& notation) {
+    const std::string bytes = Bytes(notation);
+    return file.replace(at, bytes.size(), bytes);
+}
+
+TEST_F(StoreTest, CreatingWritesOneSentinelBlockOverAnyFormerFile) {
+    WriteFile("d.clam", std::string(5000, 'x'));
+    ClamHandle* handle = Open("d.clam", kClamCreate);
+    EXPECT_EQ(FileBytes("d.clam"), NewFile());  // on disk before the close
+    EXPECT_TRUE(ReadAll(handle).empty());
+    EXPECT_EQ(ClamClose(handle), 1);
+    EXPECT_EQ(FileBytes("d.clam"), NewFile());
+    Verify("d.clam");
+}
+
+TEST(ClamRecord, IsFrontCodedAndPaddedToAnEvenLength) {
+    const struct {
+        const char *prev, *key;
+        std::uint32_t value;
+        const char* bytes;
+    } cases[] = {
+        {"AA", "AAx", 0x1234, "<34><12><00>x<00><00>"},        // an even tail: a pad byte
+        {"AAxyz", "AAx", 7, "<07><00><02><00>"},               // a prefix: a drop only
+        {nullptr, "BCd", 0x10005, "<05><00><00>BCd<00><00>"},  // the whole key; 16 bits
+    };
+    for (const auto& c : cases) {
+        std::string out(kClamMaxRecordSize, '\xEE');
+        auto* start = reinterpret_cast<std::uint8_t*>(out.data());
+        out.resize(std::size_t(ClamEncodeRecord(start, c.value, c.prev, c.key) - start));
+        EXPECT_EQ(out, Bytes(c.bytes)) << c.key;
+        EXPECT_EQ(ClamEncodedRecordSize(c.prev, c.key), out.size()) << c.key;
+    }
+}
+
+TEST_F(StoreTest, DamagedFilesFailTheHandleInsteadOfStrayingOrLooping) {
+    ClamHandle* handle = Open("tree.clam", kClamCreate);
+    std::mt19937 rng(3);
+    for (int i = 0; i < 300; ++i) Insert(handle, RandomKey(rng, 20));
+    ASSERT_EQ(ClamClose(handle), 1);
+    const std::string tree = FileBytes("tree.clam");
+    ASSERT_GE(tree.size(), 4 * kClamBlockSize);
+    // A root leaf with its used length and the records after the sentinel.
+    auto leaf = [](const char* used, const std::string& records) {
+        return Patch(Patch(NewFile(), 2, used), 10, records);
+    };
+    const std::string files[] = {
+        leaf("<10><80>", "<01><00><09>x<00><00>"),                              // drop > key
+        leaf("<d4><80>", "<01><00><00>" + std::string(197, 'q') + "<00><00>"),  // key of 199
+        leaf("<10><80>", "<01><00><00>BBc"),          // a tail without its NUL
+        leaf("<02><84>", "<01><00><00>BB<00>"),       // used length past the block
+        leaf("<ff><83>", "<01><00><00>BBc<00><00>"),  // records that run to an odd end
+        Patch(tree, 2048, "<02><00>"),                // a leaf chain that leads back
+        Patch(tree, 2048, "<00><00>"),                // a link to the root
+        Patch(tree, 2048, "<e7><03>"),                // a link past the blocks in use
+        Patch(tree, 4, "<00><00>"),                   // a child that is the root
+        Patch(tree, 4, "<e7><03>"),                   // a child past the end
+    };
+    for (const std::string& file : files) {
+        SCOPED_TRACE(&file - files);
+        WriteFile("bad.clam", file);
+        handle = Open("bad.clam", kClamReadOnly);
+        ASSERT_NE(handle, nullptr);
+        ReadAll(handle);
+        for (int i = 0; i < 50 && !(handle->flags & kClamFailed); ++i) {
+            ClamSeekKey(handle, RandomKey(rng, 20).c_str(), 0);
+        }
+        EXPECT_EQ(ClamClose(handle), 0);  // failed
+        Verify("bad.clam", true);
+    }
+}
+
+TEST_F(StoreTest, OpenRefusesWhatCannotServeWithItsStatusAndChangesNothing) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int status;
+        std::uint32_t mode = 0;
+        Op fault = Op::kOpen;
+        int failAt = 0;  // no failure
+    };
+    const Case cases[] = {
+        {"missing", "", kClamStatusCannotOpen},
+        {"empty", "", kClamStatusIoError},
+        {"only zero blocks", std::string(3 * kClamBlockSize, '\0'), kClamStatusIoError},
+        {"short of a block", std::string(1000, 'x'), kClamStatusIoError, kClamReadOnly},
+        {"another language", Patch(NewFile(), 1, "<02>"), kClamStatusBadLanguage},
+        {"version 7", Patch(NewFile(), 0, "<07>"), kClamStatusBadVersion, kClamReadOnly},
+        {"failed read", NewFile(), kClamStatusIoError, 0, Op::kRead, 1},
+        {"failed upgrade of version 5", Patch(NewFile(), 0, "<01><63>"), kClamStatusIoError, 0,
+         Op::kWrite, 1},
+        {"failed write of a new file", "", kClamStatusIoError, kClamCreate, Op::kWrite, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool exists = c.what != std::string("missing");
+        if (exists) WriteFile("f.clam", c.bytes);
+        FaultPlatform fault;
+        fault.FailNth(c.fault, c.failAt);
+        int status = 0;
+        EXPECT_EQ(Through(fault, [&] { return Open("f.clam", c.mode, &status); }), nullptr);
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(fault.Calls(Op::kClose), exists ? 1 : 0);  // the descriptor went back
+        EXPECT_EQ(SlotsOf(0), long(kClamCacheSlots));
+        EXPECT_EQ(FileBytes("f.clam"), c.bytes);
+        std::filesystem::remove(dir_ / "f.clam");
+    }
+}
+
+TEST_F(StoreTest, OpenFindsTheBlocksInUseAndUpgradesVersion5OnlyForWriting) {
+    const std::string version5 = Patch(NewFile(), 0, "<01><63>");  // the language id first
+    const std::string zeros(2 * kClamBlockSize, '\0');
+    const struct {
+        std::string bytes;
+        std::uint32_t mode;
+        int failOpens;  // 1: the read/write open fails
+        std::uint32_t blocks;
+        std::string after;
+    } cases[] = {
+        {version5, kClamReadOnly, 0, 1, version5},
+        {version5, 0, 0, 1, NewFile()},
+        {NewFile(), 0, 1, 1, NewFile()},  // falls back to reading only
+        {NewFile() + zeros + "tail", 0, 0, 1, NewFile() + zeros + "tail"},  // zero blocks: unused
+        {NewFile() + Patch(zeros, 0, "<01>"), 0, 0, 2, NewFile() + Patch(zeros, 0, "<01>")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        WriteFile("f.clam", c.bytes);
+        FaultPlatform fault;
+        fault.FailNth(Op::kOpen, c.failOpens);
+        ClamHandle* handle = Through(fault, [&] { return Open("f.clam", c.mode); });
+        ASSERT_NE(handle, nullptr);
+        EXPECT_EQ(handle->blockCount, c.blocks);
+        EXPECT_EQ(FileBytes("f.clam"), c.after);  // an upgrade is on disk at once
+        EXPECT_EQ(Insert(handle, "BBcat"), c.mode == 0 && c.failOpens == 0 ? 1 : 0);
+        ClamClose(handle);
+    }
+}
+
+}  // namespace
+}  // namespace store_test
