@@ -13,16 +13,6 @@ std::string Patch(std::string file, std::size_t at, const std::string& notation)
     return file.replace(at, bytes.size(), bytes);
 }
 
-TEST_F(StoreTest, CreatingWritesOneSentinelBlockOverAnyFormerFile) {
-    WriteFile("d.clam", std::string(5000, 'x'));
-    ClamHandle* handle = Open("d.clam", kClamCreate);
-    EXPECT_EQ(FileBytes("d.clam"), NewFile());  // on disk before the close
-    EXPECT_TRUE(ReadAll(handle).empty());
-    EXPECT_EQ(ClamClose(handle), 1);
-    EXPECT_EQ(FileBytes("d.clam"), NewFile());
-    Verify("d.clam");
-}
-
 TEST(ClamRecord, IsFrontCodedAndPaddedToAnEvenLength) {
     const struct {
         const char *prev, *key;
@@ -79,70 +69,57 @@ TEST_F(StoreTest, DamagedFilesFailTheHandleInsteadOfStrayingOrLooping) {
     }
 }
 
-TEST_F(StoreTest, OpenRefusesWhatCannotServeWithItsStatusAndChangesNothing) {
+TEST_F(StoreTest, OpenGivesEveryStatusAndChangesAFileOnlyToCreateOrUpgradeIt) {
+    const std::string version5 = Patch(NewFile(), 0, "<01><63>");  // the language id first
+    const std::string zeros(2 * kClamBlockSize, '\0');
     struct Case {
         const char* what;
         std::string bytes;
         int status;
         std::uint32_t mode = 0;
         Op fault = Op::kOpen;
-        int failAt = 0;  // no failure
+        int failAt = 0;       // no failure
+        std::string after{};  // the file once opened, when it changed
+        std::uint32_t blocks = 1;
     };
     const Case cases[] = {
         {"missing", "", kClamStatusCannotOpen},
         {"empty", "", kClamStatusIoError},
-        {"only zero blocks", std::string(3 * kClamBlockSize, '\0'), kClamStatusIoError},
+        {"only zero blocks", zeros, kClamStatusIoError},
         {"short of a block", std::string(1000, 'x'), kClamStatusIoError, kClamReadOnly},
         {"another language", Patch(NewFile(), 1, "<02>"), kClamStatusBadLanguage},
         {"version 7", Patch(NewFile(), 0, "<07>"), kClamStatusBadVersion, kClamReadOnly},
-        {"failed read", NewFile(), kClamStatusIoError, 0, Op::kRead, 1},
-        {"failed upgrade of version 5", Patch(NewFile(), 0, "<01><63>"), kClamStatusIoError, 0,
-         Op::kWrite, 1},
-        {"failed write of a new file", "", kClamStatusIoError, kClamCreate, Op::kWrite, 1},
+        {"a failed read", NewFile(), kClamStatusIoError, 0, Op::kRead, 1},
+        {"a failed upgrade", version5, kClamStatusIoError, 0, Op::kWrite, 1},
+        {"a failed creation", "", kClamStatusIoError, kClamCreate, Op::kWrite, 1},
+        {"created over another file", "xx", 0, kClamCreate, Op::kOpen, 0, NewFile()},
+        {"version 5 read", version5, 0, kClamReadOnly},
+        {"version 5 upgraded", version5, 0, 0, Op::kOpen, 0, NewFile()},
+        {"not writable", NewFile(), 0, 0, Op::kOpen, 1},  // falls back to reading only
+        {"zero blocks at the end", NewFile() + zeros + "tail", 0},
+        {"a linked block", NewFile() + Patch(zeros, 0, "<01>"), 0, 0, Op::kOpen, 0, "", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const bool exists = c.what != std::string("missing");
-        if (exists) WriteFile("f.clam", c.bytes);
+        std::filesystem::remove(dir_ / "f.clam");
+        if (c.status != kClamStatusCannotOpen) WriteFile("f.clam", c.bytes);
         FaultPlatform fault;
         fault.FailNth(c.fault, c.failAt);
         int status = 0;
-        EXPECT_EQ(Through(fault, [&] { return Open("f.clam", c.mode, &status); }), nullptr);
+        ClamHandle* handle = Through(fault, [&] { return Open("f.clam", c.mode, &status); });
         EXPECT_EQ(status, c.status);
-        EXPECT_EQ(fault.Calls(Op::kClose), exists ? 1 : 0);  // the descriptor went back
-        EXPECT_EQ(SlotsOf(0), long(kClamCacheSlots));
-        EXPECT_EQ(FileBytes("f.clam"), c.bytes);
-        std::filesystem::remove(dir_ / "f.clam");
-    }
-}
-
-TEST_F(StoreTest, OpenFindsTheBlocksInUseAndUpgradesVersion5OnlyForWriting) {
-    const std::string version5 = Patch(NewFile(), 0, "<01><63>");  // the language id first
-    const std::string zeros(2 * kClamBlockSize, '\0');
-    const struct {
-        std::string bytes;
-        std::uint32_t mode;
-        int failOpens;  // 1: the read/write open fails
-        std::uint32_t blocks;
-        std::string after;
-    } cases[] = {
-        {version5, kClamReadOnly, 0, 1, version5},
-        {version5, 0, 0, 1, NewFile()},
-        {NewFile(), 0, 1, 1, NewFile()},  // falls back to reading only
-        {NewFile() + zeros + "tail", 0, 0, 1, NewFile() + zeros + "tail"},  // zero blocks: unused
-        {NewFile() + Patch(zeros, 0, "<01>"), 0, 0, 2, NewFile() + Patch(zeros, 0, "<01>")},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        WriteFile("f.clam", c.bytes);
-        FaultPlatform fault;
-        fault.FailNth(Op::kOpen, c.failOpens);
-        ClamHandle* handle = Through(fault, [&] { return Open("f.clam", c.mode); });
+        EXPECT_EQ(FileBytes("f.clam"), c.after.empty() ? c.bytes : c.after);  // on disk at once
+        if (c.status != 0) {
+            EXPECT_EQ(handle, nullptr);
+            EXPECT_EQ(fault.Calls(Op::kClose), c.status == kClamStatusCannotOpen ? 0 : 1);
+            EXPECT_EQ(SlotsOf(0), long(kClamCacheSlots));  // no block left in the cache
+            continue;
+        }
         ASSERT_NE(handle, nullptr);
         EXPECT_EQ(handle->blockCount, c.blocks);
-        EXPECT_EQ(FileBytes("f.clam"), c.after);  // an upgrade is on disk at once
-        EXPECT_EQ(Insert(handle, "BBcat"), c.mode == 0 && c.failOpens == 0 ? 1 : 0);
-        ClamClose(handle);
+        const bool writable = c.mode != kClamReadOnly && c.failAt == 0;
+        EXPECT_EQ(Insert(handle, "BBcat"), writable ? 1 : 0);
+        EXPECT_EQ(ClamClose(handle), 1);
     }
 }
 
