@@ -7,6 +7,7 @@ namespace {
 
 constexpr std::uint8_t kRead = kClamModeRead | 1;  // 1: the priority of a block not a root
 constexpr std::uint8_t kChange = kClamModeChange | 1;
+constexpr int kOpenFlags = platform::kOpenReadWrite | platform::kOpenBinary;
 
 class BlockCacheTest : public StoreTest {
   protected:
@@ -16,9 +17,8 @@ class BlockCacheTest : public StoreTest {
         for (char n = 1; n <= 16; ++n) bytes += std::string(kClamBlockSize, n);
         WriteFile("a.bin", bytes);
         WriteFile("b.bin", std::string(kClamBlockSize, 'b'));
-        const int flags = platform::kOpenReadWrite | platform::kOpenBinary;
-        fd_ = platform::CurrentPlatform().Open(Path("a.bin"), flags, 0);
-        other_ = platform::CurrentPlatform().Open(Path("b.bin"), flags, 0);
+        fd_ = platform::CurrentPlatform().Open(Path("a.bin"), kOpenFlags, 0);
+        other_ = platform::CurrentPlatform().Open(Path("b.bin"), kOpenFlags, 0);
     }
     void TearDown() override {
         for (int fd : {fd_, other_}) {
@@ -30,13 +30,13 @@ class BlockCacheTest : public StoreTest {
     std::uint8_t* Get(std::uint32_t n, std::uint8_t mode, int fd = 0) {
         return ClamGetBlock(cache_, n, fd == 0 ? fd_ : fd, mode);
     }
-    // The blocks read and written, in order: "r5 w3".
+    // The blocks read and written, in order: "r5 w3 ".
     std::string Traffic() const {
         std::string out;
         for (const auto& e : fault_.Events()) {
-            out += (e.op == Op::kRead ? " r" : " w") + std::to_string(e.offset / 1024);
+            out += (e.op == Op::kRead ? "r" : "w") + std::to_string(e.offset / 1024) + " ";
         }
-        return out.substr(out.empty() ? 0 : 1);
+        return out;
     }
 
     FaultPlatform fault_;
@@ -54,7 +54,7 @@ TEST_F(BlockCacheTest, EvictsTheLeastRecentlyUsedAndWritesItBackFirst) {
     });
     // Block 2 was cached and became the most recent; 11 evicts the changed block 1, then
     // 1 evicts 3, and 3 evicts 4.
-    EXPECT_EQ(Traffic(), "r1 r2 r3 r4 r5 r6 r7 r8 r9 r10 w1 r11 r1 r3");
+    EXPECT_EQ(Traffic(), "r1 r2 r3 r4 r5 r6 r7 r8 r9 r10 w1 r11 r1 r3 ");
     EXPECT_EQ(Get(1, kRead)[0], 0x55);
     // A block that will change without being read starts as zeros, unless it is cached.
     EXPECT_EQ(Get(3, kChange)[0], 4);
@@ -73,7 +73,7 @@ TEST_F(BlockCacheTest, RootBlocksStayWhileOtherSlotsCanBeTaken) {
         Get(0, kClamModeRead, other_);
         Get(0, kClamModeRead);
         Get(4, kRead);
-        EXPECT_EQ(Traffic(), "r0 r4");
+        EXPECT_EQ(Traffic(), "r0 r4 ");
     });
     EXPECT_EQ(Get(0, kClamModeRead, other_)[0], 'b');  // files never see each other's blocks
     EXPECT_EQ(Get(0, kClamModeRead)[0], 1);
@@ -90,7 +90,7 @@ TEST_F(BlockCacheTest, AFailedReadOrWriteLosesNoData) {
     fault_.FailNth(Op::kRead, 1);
     EXPECT_EQ(Through(fault_, [&] { return Get(12, kRead); }), nullptr);
     EXPECT_EQ(ClamFindSlot(cache_, 12, fd_), nullptr);  // its slot went back
-    EXPECT_EQ(Traffic(), "w1 w1 r12");  // the victim is written at the next eviction
+    EXPECT_EQ(Traffic(), "w1 w1 r12 ");  // the victim is written at the next eviction
     EXPECT_EQ(FileBytes("a.bin")[kClamBlockSize + 1], 0x77);
 }
 

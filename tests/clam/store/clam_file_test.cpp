@@ -101,7 +101,7 @@ TEST_F(StoreTest, OpenGivesEveryStatusAndChangesAFileOnlyToCreateOrUpgradeIt) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::filesystem::remove(dir_ / "f.clam");
+        std::filesystem::remove(Path("f.clam"));
         if (c.status != kClamStatusCannotOpen) WriteFile("f.clam", c.bytes);
         FaultPlatform fault;
         fault.FailNth(c.fault, c.failAt);

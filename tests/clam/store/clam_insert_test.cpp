@@ -4,12 +4,11 @@
 namespace store_test {
 namespace {
 
-class InsertTest : public StoreTest {
-  protected:
-    std::size_t RootUsed(ClamHandle* h) {
-        return ClamUsedLength(ClamGetBlock(cache_, 0, h->fd, kClamModeRead));
-    }
-};
+using InsertTest = StoreTest;
+
+std::size_t RootUsed(ClamHandle* h) {
+    return ClamUsedLength(ClamGetBlock(h->cache, 0, h->fd, kClamModeRead));
+}
 
 // Keys of 20 bytes, ascending: "BB", fourteen k, and four letters counting up.
 std::string Ascending(int i) {
@@ -95,7 +94,7 @@ TEST_F(InsertTest, RandomLongKeysFillSixLevelsAndThenAreRefused) {
     ClamHandle* handle = Open("big.clam", kClamCreate);
     std::mt19937 rng(5);
     Records stored;
-    while (handle->blockCount < 40000) {
+    for (int n = 0; n < 40000; ++n) {  // far more than six levels take
         const std::string key = RandomKey(rng, kClamMaxKeyLength);
         const auto value = static_cast<std::uint16_t>(1 + rng() % 20);
         if (Insert(handle, key, value) == 0) break;

@@ -5,18 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
-#include <sstream>
 #include <string>
 
-#include "clam/store/block_cache.h"
 #include "clam/store/clam_store.h"
 #include "clam/store/clam_verify.h"
 #include "clam/store/phon_env.h"
 #include "support/fault_platform.h"
+#include "support/temp_prefix.h"
 
 namespace store_test {
 
@@ -34,34 +31,26 @@ auto Through(FaultPlatform& p, F f) {
 class StoreTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("wordhaul-store-" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(dir_);
         env_.language = env_.languageCode = 1;
         env_.classBase = 'A';
         ASSERT_NE(cache_, nullptr);
     }
-    void TearDown() override {
-        ClamFreeBlockCache(cache_);
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { ClamFreeBlockCache(cache_); }
 
     // A new file: version 6, language 1, one leaf holding the sentinel.
     static std::string NewFile() {
         return std::string("\6\1\x0A\x80\0\0\0AA", 9).append(1015, '\0');
     }
-    std::wstring Path(const std::string& name) const { return (dir_ / name).wstring(); }
+    std::wstring Path(const std::string& name) const {
+        return (scratch_.DriveC() / name).wstring();
+    }
     ClamHandle* Open(const std::string& name, std::uint32_t mode = 0, int* status = nullptr) {
         int ignored = 0;
         return ClamOpenFile(Path(name), mode, cache_, &env_, status ? status : &ignored);
     }
-    std::string FileBytes(const std::string& name) const {
-        std::ostringstream all;
-        all << std::ifstream(dir_ / name, std::ios::binary).rdbuf();
-        return all.str();
-    }
+    std::string FileBytes(const std::string& name) const { return scratch_.ReadFile(Path(name)); }
     void WriteFile(const std::string& name, const std::string& bytes) const {
-        std::ofstream(dir_ / name, std::ios::binary | std::ios::trunc) << bytes;
+        scratch_.WriteFile(Path(name), bytes);
     }
     // Checks the tree of the file, which is expected to be well-formed unless `damaged`.
     ClamVerifyReport Verify(const std::string& name, bool damaged = false) const {
@@ -100,9 +89,9 @@ class StoreTest : public ::testing::Test {
         return key;
     }
 
+    testing_support::TempPrefix scratch_;
     ClamPhonEnv env_{};
     ClamBlockCache* cache_ = ClamNewBlockCache(5, 10);
-    std::filesystem::path dir_;
 };
 
 }  // namespace store_test
