@@ -13,25 +13,6 @@ std::string Patch(std::string file, std::size_t at, const std::string& notation)
     return file.replace(at, bytes.size(), bytes);
 }
 
-TEST(ClamRecord, IsFrontCodedAndPaddedToAnEvenLength) {
-    const struct {
-        const char *prev, *key;
-        std::uint32_t value;
-        const char* bytes;
-    } cases[] = {
-        {"AA", "AAx", 0x1234, "<34><12><00>x<00><00>"},        // an even tail: a pad byte
-        {"AAxyz", "AAx", 7, "<07><00><02><00>"},               // a prefix: a drop only
-        {nullptr, "BCd", 0x10005, "<05><00><00>BCd<00><00>"},  // the whole key; 16 bits
-    };
-    for (const auto& c : cases) {
-        std::string out(kClamMaxRecordSize, '\xEE');
-        auto* start = reinterpret_cast<std::uint8_t*>(out.data());
-        out.resize(std::size_t(ClamEncodeRecord(start, c.value, c.prev, c.key) - start));
-        EXPECT_EQ(out, Bytes(c.bytes)) << c.key;
-        EXPECT_EQ(ClamEncodedRecordSize(c.prev, c.key), out.size()) << c.key;
-    }
-}
-
 TEST_F(StoreTest, DamagedFilesFailTheHandleInsteadOfStrayingOrLooping) {
     ClamHandle* handle = Open("tree.clam", kClamCreate);
     std::mt19937 rng(3);

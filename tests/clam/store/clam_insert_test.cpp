@@ -1,10 +1,12 @@
 // Insertion, splits and their bounds, and failed calls in the middle of splits and closes.
 #include "store_fixture.h"
+#include "support/env_files.h"
 
 namespace store_test {
 namespace {
 
 using InsertTest = StoreTest;
+using testing_support::Bytes;
 
 std::size_t RootUsed(ClamHandle* h) {
     return ClamUsedLength(ClamGetBlock(h->cache, 0, h->fd, kClamModeRead));
@@ -17,16 +19,23 @@ std::string Ascending(int i) {
     return key;
 }
 
-TEST_F(InsertTest, EqualKeysReplaceTheirRecordAndTheFollowerIsCodedAgain) {
+TEST_F(InsertTest, RecordsAreFrontCodedAndEqualKeysReplacedWithTheirFollowerCodedAgain) {
     ClamHandle* handle = Open("i.clam", kClamCreate);
     const std::string marked = "BB\x01" + std::string("cat");
     // Equal in key order (marker codes do not count): key bytes and value are replaced, and
     // the follower is coded against the new key; the last record has no follower.
     const std::pair<std::string, std::uint16_t> inserts[] = {
-        {"BBcow", 2}, {"BBcat", 1}, {"BBdog", 4}, {marked, 5}, {"BBdo\x02g", 6}, {"BBeel", 7}};
+        {"BBcow", 2},     {"BBcat", 1}, {"BBdog", 4}, {marked, 5},
+        {"BBdo\x02g", 6}, {"BBeel", 7}, {"BBco", 8}};
     for (const auto& [key, value] : inserts) ASSERT_EQ(Insert(handle, key, value), 1);
+    // Value, drop, tail and its NUL, and a pad byte after an even tail.
+    const std::string root = Bytes(
+        "<06><01><30><80><00><00><00>AA<00><05><00><02>BB<01>cat<00><08><00><04>co<00>"
+        "<02><00><00>w<00><00><06><00><03>do<02>g<00><07><00><04>eel<00><00>");
+    const std::uint8_t* block = ClamGetBlock(cache_, 0, handle->fd, kClamModeRead);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(block), root.size()), root);
     EXPECT_EQ(ReadAll(handle),
-              (Records{{marked, 5}, {"BBcow", 2}, {"BBdo\x02g", 6}, {"BBeel", 7}}));
+              (Records{{marked, 5}, {"BBco", 8}, {"BBcow", 2}, {"BBdo\x02g", 6}, {"BBeel", 7}}));
     // Nothing at or below the sentinel, nothing longer than 197 bytes.
     for (const std::string& key :
          {std::string("AA"), std::string("A"), "BB" + std::string(kClamMaxKeyLength - 1, 'x')}) {

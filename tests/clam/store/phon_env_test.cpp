@@ -18,16 +18,21 @@ using testing_support::Bytes;
 using testing_support::LoadEnvBytes;
 using testing_support::PhonEnvPtr;
 
-// An environment file put together field by field, its sections written as for Bytes(); as
-// it stands, one rule whose automaton value 17 selects the output "ab" at offset 1 of
-// section 9.
+// An environment file put together field by field, its sections written as for Bytes(). As
+// it stands: version 1 (ten direct values), so that the automaton value 11 selects the output
+// "ab" at offset 1 of section 9; and sections 3 to 5 filled, which our compiled files leave
+// empty.
 struct EnvFile {
-    std::uint8_t version = 2, language = 1;
+    std::uint8_t version = 1, language = 1;
     std::string magic = "PH";
     std::array<std::uint16_t, 7> numbers{1, 0, 0, 0, 0, 3, 0};  // N0..N6; N5 is trieSize
     std::array<std::string, 9> sections{
-        "", "", "", "", "", "<00><00><00>", "<00><00><00>", "<7f><7f><11>", "<00>ab<00>"};
+        "", "", "skipped", "", "", "<00><00><00>", "<00><00><00>", "<7f><7f><0b>", "<00>ab<00>"};
     std::array<int, 9> declared{-1, -1, -1, -1, -1, -1, -1, -1, -1};  // -1: the real size
+    EnvFile() {
+        sections[3] = std::string(10, 'U');
+        sections[4] = std::string(kClamPhonEnvMatrixSize, 'f');
+    }
 
     PhonEnvPtr Load(int& status) const {
         std::string out = {char(version), char(language), magic[0], magic[1]}, body;
@@ -43,27 +48,7 @@ struct EnvFile {
     }
 };
 
-// Our compiled environments leave sections 3 to 5 empty and are of version 2.
-TEST(PhonEnvLoader, SkipsOrKeepsSectionsThreeToFiveAndReadsVersion1) {
-    EnvFile f;
-    f.version = 1;  // ten direct values: the automaton value 11 selects offset 1
-    f.sections[2] = "skipped";
-    f.sections[3] = std::string(10, '\x55');
-    f.sections[4] = std::string(512, '\x66');
-    f.sections[7] = "<7f><7f><0b>";
-    int status = -1;
-    PhonEnvPtr env = f.Load(status);
-    ASSERT_NE(env, nullptr) << status;
-    EXPECT_EQ(env->directValueCount, 10u);
-    for (std::size_t i = 0; i < kClamPhonEnvMatrixSize; ++i) {
-        ASSERT_EQ(env->matrix1[i], i < 10 ? 0x55 : 0) << i;  // zero past its section
-        ASSERT_EQ(env->matrix2[i], 0x66) << i;
-    }
-    EXPECT_EQ(env->trieValue[2], 0x0B);
-    EXPECT_STREQ(reinterpret_cast<char*>(env->ruleOutput + 1), "ab");
-}
-
-TEST(PhonEnvLoader, RefusesEachFaultWithItsStatus) {
+TEST(PhonEnvLoader, PutsEachSectionInPlaceAndRefusesEachFaultWithItsStatus) {
     const struct {
         std::function<void(EnvFile&)> change;
         int status = kClamStatusIoError;
@@ -83,7 +68,15 @@ TEST(PhonEnvLoader, RefusesEachFaultWithItsStatus) {
         {[](EnvFile& f) { f.numbers[6] = 3; }},  // past it with the right-context offset
     };
     int status = -1;
-    EXPECT_NE(EnvFile().Load(status), nullptr);  // the refusals are the changes alone
+    PhonEnvPtr env = EnvFile().Load(status);  // the refusals are the changes alone
+    ASSERT_NE(env, nullptr) << status;
+    EXPECT_EQ(env->directValueCount, 10u);
+    for (std::size_t i = 0; i < kClamPhonEnvMatrixSize; ++i) {
+        ASSERT_EQ(env->matrix1[i], i < 10 ? 'U' : 0) << i;  // zero past its section
+        ASSERT_EQ(env->matrix2[i], 'f') << i;
+    }
+    EXPECT_EQ(env->trieValue[2], 11);
+    EXPECT_STREQ(reinterpret_cast<char*>(env->ruleOutput + 1), "ab");
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         EnvFile f;
         cases[i].change(f);
