@@ -82,14 +82,14 @@ TEST_F(StoreTest, OpenGivesEveryStatusAndChangesAFileOnlyToCreateOrUpgradeIt) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::filesystem::remove(Path("f.clam"));
-        if (c.status != kClamStatusCannotOpen) WriteFile("f.clam", c.bytes);
+        const std::string name = c.what + std::string(".clam");
+        if (c.status != kClamStatusCannotOpen) WriteFile(name, c.bytes);
         FaultPlatform fault;
         fault.FailNth(c.fault, c.failAt);
         int status = 0;
-        ClamHandle* handle = Through(fault, [&] { return Open("f.clam", c.mode, &status); });
+        ClamHandle* handle = Through(fault, [&] { return Open(name, c.mode, &status); });
         EXPECT_EQ(status, c.status);
-        EXPECT_EQ(FileBytes("f.clam"), c.after.empty() ? c.bytes : c.after);  // on disk at once
+        EXPECT_EQ(FileBytes(name), c.after.empty() ? c.bytes : c.after);  // on disk at once
         if (c.status != 0) {
             EXPECT_EQ(handle, nullptr);
             EXPECT_EQ(fault.Calls(Op::kClose), c.status == kClamStatusCannotOpen ? 0 : 1);
