@@ -1,97 +1,119 @@
-// The early stops of a run, and what survives a log file that cannot be written.
+// The early stops of a run, what survives a log file that cannot be opened, and the bound
+// of the LocalLow path.
 #include "app/run_sequence.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "app/reporting.h"
+#include "app/system_info.h"
 #include "support/fault_platform.h"
 #include "support/temp_prefix.h"
 
 namespace {
 namespace fs = std::filesystem;
-using testing_support::ExitCalled;
 using testing_support::FaultPlatform;
 using testing_support::Op;
 using testing_support::ScopedPlatform;
 using testing_support::TempPrefix;
 
-const std::string kBannerLine =
+const std::string kBanner =
     "Velta (R) Wordhaul - Version 1.0.0\nCopyright (C) Velta. All rights reserved.\n";
 
-class RunSequence : public ::testing::Test {
-  protected:
-    // Runs the tool in-process; the exit status of an early stop, or the returned one.
-    int Run() {
-        int status;
-        try {
-            status = RunWordhaul();
-        } catch (const ExitCalled& exit) {
-            status = exit.status;
-        }
-        CloseLogFile();
-        return status;
+// The exit status of an early stop, or the returned one.
+int RunInProcess() {
+    int status;
+    try {
+        status = RunWordhaul();
+    } catch (const testing_support::ExitCalled& exit) {
+        status = exit.status;
     }
-    fs::path Temp() const { return prefix_.LocalLow() / "Temp"; }
-
-    TempPrefix prefix_;
-    FaultPlatform system_;
-    ScopedPlatform use_{system_};
-};
-
-TEST_F(RunSequence, OlderSystemGetsOnlyTheBannerAndInfo) {
-    system_.osVersion = [](platform::OsVersion& v) {
-        v = {2, 5, 1, 2600};
-        return true;
-    };
-    EXPECT_EQ(Run(), 1);
-    EXPECT_EQ(system_.console, kBannerLine +
-                                   "\n\nINFO:\nCurrent OS Platform is NOT \"Windows Vista\".\n"
-                                   "This tool is meant only for \"Windows Vista\" Platform.\n");
-    EXPECT_FALSE(fs::exists(Temp()));
+    CloseLogFile();
+    return status;
 }
 
-TEST_F(RunSequence, StopsWhenLocalLowIsUnknownOrTooLong) {
-    for (const std::wstring& answer : {std::wstring(), std::wstring(300, L'x')}) {
-        system_.console.clear();
-        system_.knownFolderLocalLow = [answer](std::wstring& path) {
-            path = answer;
-            return answer.empty() ? platform::kHresultNotImplemented : platform::kHresultOk;
+std::function<void(FaultPlatform&)> Version(bool answered, std::uint32_t id, std::uint32_t major) {
+    return [=](FaultPlatform& system) {
+        system.osVersion = [=](platform::OsVersion& v) {
+            v = {id, major, 0, 0};
+            return answered;
         };
-        EXPECT_EQ(Run(), 1);
-        EXPECT_EQ(system_.console,
-                  kBannerLine + "ERROR: Unable to get user's LocalLow folder path.");
+    };
+}
+
+TEST(RunSequence, EarlyStopsBeforeTheLogWriteOnlyToTheConsole) {
+    const std::string olderSystem =
+        "\n\nINFO:\nCurrent OS Platform is NOT \"Windows Vista\".\n"
+        "This tool is meant only for \"Windows Vista\" Platform.\n";
+    const struct {
+        const char* name;
+        std::function<void(FaultPlatform&)> arrange;
+        std::string console;
+    } stops[] = {
+        {"NT 5", Version(true, 2, 5), olderSystem},
+        {"not NT", Version(true, 1, 6), olderSystem},
+        {"no version", Version(false, 2, 6), olderSystem},
+        {"no LocalLow",
+         [](FaultPlatform& system) {
+             system.knownFolderLocalLow = [](std::wstring&) {
+                 return platform::kHresultNotImplemented;
+             };
+         },
+         "ERROR: Unable to get user's LocalLow folder path."},
+        {"no Temp folder", [](FaultPlatform& system) { system.FailFrom(Op::kMakeFolder, 1); },
+         "ERROR: Unable to create Temp folder for log file: "
+         "C:\\users\\wordhaul\\AppData\\LocalLow\\Temp\n"},
+    };
+    for (const auto& stop : stops) {
+        SCOPED_TRACE(stop.name);
+        TempPrefix prefix;
+        FaultPlatform system;
+        ScopedPlatform use(system);
+        stop.arrange(system);
+        EXPECT_EQ(RunInProcess(), 1);
+        EXPECT_EQ(system.console, kBanner + stop.console);
+        EXPECT_FALSE(fs::exists(prefix.LocalLow() / "Temp"));
     }
 }
 
-TEST_F(RunSequence, StopsWhenTheTempFolderCannotBeMade) {
-    system_.FailFrom(Op::kMakeFolder, 1);
-    EXPECT_EQ(Run(), 1);
-    EXPECT_EQ(system_.console, kBannerLine +
-                                   "ERROR: Unable to create Temp folder for log file: "
-                                   "C:\\users\\wordhaul\\AppData\\LocalLow\\Temp\n");
-    EXPECT_FALSE(fs::exists(Temp()));
+TEST(RunSequence, LaterSystemsRunAndARunGoesOnWhenTheLogCannotBeOpened) {
+    TempPrefix prefix;
+    FaultPlatform system;
+    ScopedPlatform use(system);
+    Version(true, 2, 10)(system);
+    system.localTime = [] { return platform::LocalTime{2026, 12, 5, 9, 7, 3}; };
+    EXPECT_EQ(RunInProcess(), 1);  // empty source
+    EXPECT_TRUE(fs::exists(prefix.LocalLow() / "Temp/Wordhaul_20261205_090703.log"));
+
+    fs::remove_all(prefix.LocalLow() / "Temp");
+    const std::string place = "Velta/Linguistics/Dictionaries/1033/en/user.dic";
+    TempPrefix::WriteFile(prefix.Roaming() / place, "word\n");
+    system.console.clear();
+    system.FailNth(Op::kOpenStream, 1);
+    EXPECT_EQ(RunInProcess(), 0);
+    EXPECT_EQ(system.console, kBanner + "\nStarted processing.\n\nProcessing complete.\n");
+    EXPECT_TRUE(fs::is_empty(prefix.LocalLow() / "Temp"));
+    EXPECT_EQ(TempPrefix::ReadFile(prefix.LocalLow() / place), "word\n");
 }
 
-TEST_F(RunSequence, LogNameCarriesTheStartTime) {
-    system_.localTime = [] { return platform::LocalTime{2026, 12, 5, 9, 7, 3}; };
-    EXPECT_EQ(Run(), 1);  // empty source
-    EXPECT_TRUE(fs::exists(Temp() / "Wordhaul_20261205_090703.log"));
-}
+// The shell's buffer holds 260 characters with the terminating zero.
+TEST(SystemInfo, KnownFolderPathMustFitItsBuffer) {
+    FaultPlatform system;
+    ScopedPlatform use(system);
+    std::wstring answer = L"C:\\" + std::wstring(platform::kMaxPath - 4, L'x');
+    system.knownFolderLocalLow = [&answer](std::wstring& path) {
+        path = answer;
+        return platform::kHresultOk;
+    };
+    EXPECT_EQ(GetLocalLowFolder(), answer);
 
-TEST_F(RunSequence, ARunGoesOnWhenTheLogCannotBeOpened) {
-    TempPrefix::WriteFile(prefix_.Roaming() / "Velta/Linguistics/Dictionaries/1033/en/user.dic",
-                          "word\n");
-    const std::string console = kBannerLine + "\nStarted processing.\n\nProcessing complete.\n";
-
-    system_.FailNth(Op::kOpenStream, 1);
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(system_.console, console);
-    EXPECT_TRUE(fs::is_empty(Temp()));
-    EXPECT_EQ(TempPrefix::ReadFile(prefix_.LocalLow() /
-                                   "Velta/Linguistics/Dictionaries/1033/en/user.dic"),
-              "word\n");
+    answer += L'y';
+    KnownFolderBuffer untouched{};
+    EXPECT_EQ(GetKnownFolderLocalLow(&untouched), kHresultInsufficientBuffer);
+    EXPECT_EQ(untouched[0], L'\0');
+    EXPECT_EQ(GetLocalLowFolder(), L"");
 }
 
 }  // namespace

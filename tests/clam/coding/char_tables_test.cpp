@@ -9,54 +9,41 @@ namespace {
 constexpr uint8_t kCaseBits = kClamLowerCaseLetter | kClamUpperCaseLetter;
 
 bool IsAsciiLetter(int b) {
-    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+    return (b | 0x20) >= 'a' && (b | 0x20) <= 'z';
 }
 
-bool IsControlLetterOfSet9(int b) {
-    return b == 0x02 || (b >= 0x11 && b <= 0x14) || b == 0x19 || b == 0x1E;
-}
-
-TEST(CharTables, NoTableOutsideLanguagesOneTo39) {
-    for (auto table : {ClamLowerTable, ClamUpperTable, ClamLetterTypeTable, ClamBaseLetterTable,
-                       ClamAlphabetTable}) {
-        for (int language : {0, -1, 40}) EXPECT_EQ(table(language), nullptr) << language;
-    }
-}
-
-// Checked on every language, so on every character set: letters come in case
-// pairs that map to each other; all else, and ASCII besides its letters, maps
-// to itself; a base letter is its own base and keeps the case of its letter.
+// Checked on every language, so on every character set: letters come in case pairs that map
+// to each other; all else, and ASCII besides its letters, maps to itself; a base letter is its
+// own base and keeps the case of its letter.
 TEST(CharTables, CaseAndBaseMapsOfEveryCharacterSet) {
     for (int language = 1; language <= kClamLanguageCount; ++language) {
         const uint8_t* lower = ClamLowerTable(language);
         const uint8_t* upper = ClamUpperTable(language);
         const uint8_t* type = ClamLetterTypeTable(language);
         const uint8_t* base = ClamBaseLetterTable(language);
-        const bool set9 = ClamCharacterSet(language) == 9;
+        const int set = ClamCharacterSet(language);
         for (int b = 0; b < 256; ++b) {
             SCOPED_TRACE(testing::Message() << "language " << language << " byte " << b);
-            ASSERT_NE(type[b] & kCaseBits, kCaseBits);
-            if (type[b] & kClamUpperCaseLetter) {
-                EXPECT_EQ(type[lower[b]] & kCaseBits, kClamLowerCaseLetter);
-                EXPECT_EQ(upper[lower[b]], b);
-                EXPECT_EQ(upper[b], b);
-            } else if (type[b] & kClamLowerCaseLetter) {
-                EXPECT_EQ(type[upper[b]] & kCaseBits, kClamUpperCaseLetter);
-                EXPECT_EQ(lower[upper[b]], b);
-                EXPECT_EQ(lower[b], b);
-            } else {
-                EXPECT_EQ(lower[b], b);
-                EXPECT_EQ(upper[b], b);
+            const int kind = type[b] & kCaseBits;
+            ASSERT_NE(kind, kCaseBits);
+            const bool isUpper = kind == kClamUpperCaseLetter;
+            EXPECT_EQ((isUpper ? upper : lower)[b], b);
+            EXPECT_EQ(kind ? b : upper[b], b);  // so a non-letter maps to itself both ways
+            if (kind) {
+                const uint8_t other = (isUpper ? lower : upper)[b];
+                EXPECT_EQ(type[other] & kCaseBits, kind ^ kCaseBits);
+                EXPECT_EQ((isUpper ? upper : lower)[other], b);
             }
-            if (b < 0x80 && !IsAsciiLetter(b) && !(set9 && IsControlLetterOfSet9(b))) {
+            const bool set9Letter = b == 0x02 || (b >= 0x11 && b <= 0x14) || b == 0x19 || b == 0x1E;
+            if (b < 0x80 && !IsAsciiLetter(b) && !(set == 9 && set9Letter)) {
                 EXPECT_EQ(type[b], 0);
                 EXPECT_EQ(base[b], b);
             }
             EXPECT_EQ(base[base[b]], base[b]);
-            if ((type[b] & kCaseBits) && (type[base[b]] & kCaseBits)) {
-                EXPECT_EQ(type[b] & kCaseBits, type[base[b]] & kCaseBits);
+            if (kind && (type[base[b]] & kCaseBits)) {
+                EXPECT_EQ(type[base[b]] & kCaseBits, kind);
             }
-            if (IsAsciiLetter(b) && !(ClamCharacterSet(language) == 5 && (b == 'I' || b == 'i'))) {
+            if (IsAsciiLetter(b) && !(set == 5 && (b | 0x20) == 'i')) {
                 EXPECT_EQ(b < 'a' ? lower[b] : upper[b], b ^ 0x20);
             }
         }
@@ -64,26 +51,26 @@ TEST(CharTables, CaseAndBaseMapsOfEveryCharacterSet) {
 }
 
 TEST(CharTables, WhereTheCodePagesAreCorrected) {
-    const int cyrillic = 18, turkish = 26;
-    EXPECT_EQ(ClamLowerTable(cyrillic)[0xDF], 0x88);
-    EXPECT_EQ(ClamLetterTypeTable(cyrillic)[0xFF], 0);
-    EXPECT_EQ(ClamBaseLetterTable(cyrillic)[0xB4], 0xE3);
-    EXPECT_EQ(ClamBaseLetterTable(cyrillic)[0xE3], 0xE3);
-    EXPECT_EQ(ClamLowerTable(turkish)['I'], 0xFD);
-    EXPECT_EQ(ClamUpperTable(turkish)['i'], 0xDD);
-    for (int b : {0x8A, 0x9A, 0x8C, 0x9C, 0x9F, 0xFF}) {
-        EXPECT_EQ(ClamLetterTypeTable(turkish)[b], 0) << b;
+    decltype(&ClamLowerTable) tables[] = {ClamLowerTable, ClamUpperTable, ClamLetterTypeTable,
+                                          ClamBaseLetterTable};
+    // Language, table (lower, upper, letter type, base letter), byte, value.
+    const int kCorrected[][4] = {
+        {18, 0, 0xDF, 0x88}, {18, 2, 0xFF, 0},    {18, 3, 0xB4, 0xE3}, {18, 3, 0xE3, 0xE3},
+        {26, 0, 'I', 0xFD},  {26, 1, 'i', 0xDD},  {26, 2, 0x8A, 0},    {26, 2, 0x9A, 0},
+        {26, 2, 0x8C, 0},    {26, 2, 0x9C, 0},    {26, 2, 0x9F, 0},    {26, 2, 0xFF, 0},
+        {26, 3, 0x9A, 0x9A}, {26, 3, 0xE7, 'c'},  {22, 3, 0xB3, 'l'},  {25, 3, 0xA1, 0xA1},
+        {25, 3, 0xDC, 0xE1}, {10, 0, 0xC9, 0xC8}, {39, 0, 0x02, 0xC6},
+    };
+    for (const auto& c : kCorrected) {
+        EXPECT_EQ(tables[c[1]](c[0])[c[2]], c[3]) << c[0] << " " << c[2];
     }
-    EXPECT_EQ(ClamBaseLetterTable(turkish)[0x9A], 0x9A);
-    EXPECT_EQ(ClamBaseLetterTable(turkish)[0xE7], 'c');
-    EXPECT_EQ(ClamBaseLetterTable(22)[0xB3], 'l');
-    EXPECT_EQ(ClamBaseLetterTable(25)[0xA1], 0xA1);
-    EXPECT_EQ(ClamBaseLetterTable(25)[0xDC], 0xE1);  // accented alpha
-    EXPECT_EQ(ClamLowerTable(10)[0xC9], 0xC8);       // the one-byte ij
-    EXPECT_EQ(ClamLowerTable(39)[0x02], 0xC6);
 }
 
 TEST(CharTables, AlphabetsOfTheLanguages) {
+    for (auto table : {ClamLowerTable, ClamUpperTable, ClamLetterTypeTable, ClamBaseLetterTable,
+                       ClamAlphabetTable}) {
+        for (int language : {0, -1, 40}) EXPECT_EQ(table(language), nullptr) << language;
+    }
     const std::set<int> withoutCommonSet = {31, 34, 38};
     const std::set<int> withoutSpace = {2, 3, 13, 14, 31, 34, 38};
     std::set<const uint8_t*> distinct;

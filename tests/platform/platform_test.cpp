@@ -1,0 +1,39 @@
+// What both platform layers must do alike, against the system they run on (Wine for the
+// Windows build).
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_prefix.h"
+
+namespace {
+using testing_support::TempPrefix;
+
+// Both builds walk a tree in this order: Wine's and NTFS's.
+TEST(PlatformLayer, ListsDotEntriesFirstThenNamesInUpperCasedOrder) {
+    TempPrefix prefix;
+    for (const char* name : {"b.txt", "_x", "A", "~y", "a.clam", "Zed"}) {
+        TempPrefix::WriteFile(prefix.DriveC() / "list" / name, "");
+    }
+    std::vector<std::wstring> names;
+    ASSERT_TRUE(platform::NativePlatform().ListFolder(L"C:\\list\\*", names));
+    const std::vector<std::wstring> expected{L".",     L"..",  L"A",  L"a.clam",
+                                             L"b.txt", L"Zed", L"_x", L"~y"};
+    EXPECT_EQ(names, expected);
+}
+
+TEST(PlatformLayer, Utf8ConvertsWholeTextsBothWaysAndRejectsInvalidInput) {
+    const std::string utf8("a\0\xC3\xBC\xF0\x9F\x98\x80", 8);
+    std::wstring wide;
+    ASSERT_TRUE(platform::Utf8ToWideChars(utf8, wide));
+    // Where wchar_t has 16 bits, the last character is a surrogate pair.
+    EXPECT_EQ(wide, std::wstring(L"a\0\u00FC\U0001F600", sizeof(wchar_t) == 2 ? 5 : 4));
+    std::string back;
+    ASSERT_TRUE(platform::WideToUtf8Chars(wide, back));
+    EXPECT_EQ(back, utf8);
+    for (const char* invalid : {"ok\xC0\xAF", "\xED\xA0\x80", "ok\xE2\x82", "\xFF"}) {
+        EXPECT_FALSE(platform::Utf8ToWideChars(invalid, wide)) << invalid;
+    }
+}
+
+}  // namespace
