@@ -13,7 +13,7 @@
 #include "clam/store/clam_store.h"
 #include "clam/store/phon_env.h"
 #include "import/import_paths.h"
-#include "import/import_reports.h"
+#include "import/import_steps.h"
 #include "platform/platform.h"
 
 namespace {
@@ -144,16 +144,9 @@ void ImportClamDictionary(const std::wstring& fileName, const std::wstring& seco
                           const std::wstring& firstLevelFolder) {
     const std::wstring sourcePath =
         MakeSourceDictionaryPath(fileName, secondLevelFolder, firstLevelFolder);
-    LogMessage("\nImporting words from dictionary:");
-    LogMessage("----------------------------");
-    LogWideMessage(sourcePath);
-
     const std::wstring destinationFolder =
         MakeDestinationFolderPath(secondLevelFolder, firstLevelFolder);
-    if (!CreateFolderPath(destinationFolder)) {
-        ReportSkip("ERROR: Unable to create folder", destinationFolder);
-        return;
-    }
+    if (!BeginImport("----------------------------", sourcePath, destinationFolder)) return;
 
     const std::wstring phonEnvPath = MakePhonEnvPath(secondLevelFolder);
     const PhonEnvPtr env = LoadPhonEnv(phonEnvPath);

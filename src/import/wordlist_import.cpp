@@ -5,7 +5,7 @@
 #include "app/folder_path.h"
 #include "app/reporting.h"
 #include "import/import_paths.h"
-#include "import/import_reports.h"
+#include "import/import_steps.h"
 #include "platform/platform.h"
 
 bool ReadWordList(const std::wstring& path, WordSet& set) {
@@ -36,16 +36,9 @@ void ImportWordListDictionary(const std::wstring& fileName, const std::wstring& 
                               const std::wstring& firstLevelFolder) {
     const std::wstring sourcePath =
         MakeSourceDictionaryPath(fileName, secondLevelFolder, firstLevelFolder);
-    LogMessage("\nImporting words from dictionary:");
-    LogMessage("-----------------------------");
-    LogWideMessage(sourcePath);
-
     const std::wstring destinationFolder =
         MakeDestinationFolderPath(secondLevelFolder, firstLevelFolder);
-    if (!CreateFolderPath(destinationFolder)) {
-        ReportSkip("ERROR: Unable to create folder", destinationFolder);
-        return;
-    }
+    if (!BeginImport("-----------------------------", sourcePath, destinationFolder)) return;
 
     WordSet source;
     ReadWordList(sourcePath, source);

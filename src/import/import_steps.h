@@ -1,4 +1,4 @@
-// Messages that both import procedures write the same way.
+// Steps and messages that both import procedures share.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +6,11 @@
 
 inline constexpr const char* kContinuingWithNextDictionary =
     "Continuing to process next dictionary ...";
+
+// Logs the heading of an import (the underline's length tells the kinds apart in the log)
+// and makes the destination folder; false, after reporting it, when the folder cannot be made.
+bool BeginImport(const char* underline, const std::wstring& sourcePath,
+                 const std::wstring& destinationFolder);
 
 // The error, the path it concerns, and the note that the walk goes on; log and console.
 void ReportSkip(const char* error, const std::wstring& path);
