@@ -26,15 +26,9 @@ using clamtool::Command;
 
 // The command table: one entry per command.
 const std::array kCommands = {
-    &clamtool::kMkenvCommand,
-    &clamtool::kEncodeCommand,
-    &clamtool::kKeyCommand,
-    &clamtool::kNewCommand,
-    &clamtool::kAddCommand,
-    &clamtool::kFindCommand,
-    &clamtool::kListCommand,
-    &clamtool::kVerifyCommand,
-    &clamtool::kDumpCommand,
+    &clamtool::kMkenvCommand, &clamtool::kEncodeCommand, &clamtool::kKeyCommand,
+    &clamtool::kNewCommand,   &clamtool::kAddCommand,    &clamtool::kFindCommand,
+    &clamtool::kListCommand,  &clamtool::kVerifyCommand, &clamtool::kDumpCommand,
 };
 
 void Print(const std::string& text) {
