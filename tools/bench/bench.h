@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -19,6 +20,18 @@ inline double Now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
+
+// Seconds that the work takes.
+template <typename Work>
+double Seconds(Work&& work) {
+    const double start = Now();
+    work();
+    return Now() - start;
+}
+
+// Makes `root` the drive C: that the platform sees and returns that drive as a Windows
+// path (on Windows the folder itself; elsewhere the prefix of the POSIX stand-in).
+std::wstring UseAsDriveC(const std::filesystem::path& root);
 
 }  // namespace bench
 

@@ -71,13 +71,6 @@ bool MakeSource(const std::wstring& path, const std::wstring& envPath,
     return made;
 }
 
-template <typename Work>
-double Seconds(Work&& work) {
-    const double start = bench::Now();
-    work();
-    return bench::Now() - start;
-}
-
 std::uintmax_t FileSize(const fs::path& path) {
     std::error_code ignored;
     return fs::file_size(path, ignored);
@@ -98,20 +91,14 @@ WORDHAUL_BENCHMARK(clam_import, "clam import of 100,000 words: new destination, 
     fs::create_directories(root / "drive_c/src/1033/en");
     fs::create_directories(root / "drive_c/prov");
     fs::copy_file(envFile, root / "drive_c/prov/enphon.env");
-#ifdef _WIN32
-    const std::wstring drive = (root / "drive_c").wstring();
-#else
-    // The POSIX platform finds drive C: in the prefix.
-    setenv("WINEPREFIX", root.c_str(), 1);
-    const std::wstring drive = L"C:";
-#endif
+    const std::wstring drive = bench::UseAsDriveC(root / "drive_c");
     g_sourceFolder = drive + L"\\src";
     g_destinationFolder = drive + L"\\dst";
     g_providerFolder = drive + L"\\prov";
 
     const std::set<std::string> words = MakeWords(count);
     bool made = false;
-    const double making = Seconds([&] {
+    const double making = bench::Seconds([&] {
         made = MakeSource(g_sourceFolder + L"\\1033\\en\\user.clam",
                           g_providerFolder + L"\\enphon.env", words);
     });
@@ -122,8 +109,10 @@ WORDHAUL_BENCHMARK(clam_import, "clam import of 100,000 words: new destination, 
 
     g_logFile = platform::CurrentPlatform().OpenOutputStream(drive + L"\\bench.log",
                                                              platform::StreamMode::kText);
-    const double intoNew = Seconds([] { ImportClamDictionary(L"user.clam", L"en", L"1033"); });
-    const double intoFull = Seconds([] { ImportClamDictionary(L"user.clam", L"en", L"1033"); });
+    const double intoNew =
+        bench::Seconds([] { ImportClamDictionary(L"user.clam", L"en", L"1033"); });
+    const double intoFull =
+        bench::Seconds([] { ImportClamDictionary(L"user.clam", L"en", L"1033"); });
     CloseLogFile();
 
     std::printf("%zu words, source %.1f MB, destination %.1f MB, log %.1f MB\n", count,

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -20,6 +21,15 @@ std::map<std::string, Entry>& Registry() {
 
 Registration::Registration(const char* name, const char* summary, Benchmark run) {
     Registry()[name] = Entry{summary, std::move(run)};
+}
+
+std::wstring UseAsDriveC(const std::filesystem::path& root) {
+#ifdef _WIN32
+    return root.wstring();
+#else
+    setenv("WINEPREFIX", root.parent_path().c_str(), 1);
+    return L"C:";
+#endif
 }
 
 }  // namespace bench

@@ -37,13 +37,6 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-template <typename Work>
-double Seconds(Work&& work) {
-    const double start = bench::Now();
-    work();
-    return bench::Now() - start;
-}
-
 }  // namespace
 
 WORDHAUL_BENCHMARK(wordlist, "word-list merge of a million words vs LC_ALL=C sort -u") {
@@ -53,29 +46,26 @@ WORDHAUL_BENCHMARK(wordlist, "word-list merge of a million words vs LC_ALL=C sor
     const fs::path source = root / "drive_c/src/1033/en/user.dic";
     const std::string words = MakeWords(count);
     WriteFile(source, words);
-#ifdef _WIN32
-    const std::wstring drive = (root / "drive_c").wstring();
-#else
-    // The POSIX platform finds drive C: in the prefix.
-    setenv("WINEPREFIX", root.c_str(), 1);
-    const std::wstring drive = L"C:";
-#endif
+    const std::wstring drive = bench::UseAsDriveC(root / "drive_c");
     g_sourceFolder = drive + L"\\src";
     g_destinationFolder = drive + L"\\dst";
     g_logFile = platform::CurrentPlatform().OpenOutputStream(drive + L"\\bench.log",
                                                              platform::StreamMode::kText);
 
-    const double intoEmpty = Seconds([] { ImportWordListDictionary(L"user.dic", L"en", L"1033"); });
-    const double intoFull = Seconds([] { ImportWordListDictionary(L"user.dic", L"en", L"1033"); });
+    const double intoEmpty =
+        bench::Seconds([] { ImportWordListDictionary(L"user.dic", L"en", L"1033"); });
+    const double intoFull =
+        bench::Seconds([] { ImportWordListDictionary(L"user.dic", L"en", L"1033"); });
     CloseLogFile();
 
-    const double readOnly = Seconds([&source] {
+    const double readOnly = bench::Seconds([&source] {
         WordSet set;
         ReadWordList(source.wstring(), set);
     });
     const std::string sortCommand =
         "LC_ALL=C sort -u '" + source.string() + "' > '" + (root / "sorted.txt").string() + "'";
-    const double sortTime = Seconds([&sortCommand] { (void)std::system(sortCommand.c_str()); });
+    const double sortTime =
+        bench::Seconds([&sortCommand] { (void)std::system(sortCommand.c_str()); });
 
     std::printf("%zu words, %.1f MB\n", count, static_cast<double>(words.size()) / 1e6);
     std::printf("  %-44s %8.3f s\n", "import into a missing destination (all new)", intoEmpty);

@@ -62,3 +62,6 @@ ClamCacheSlot* ClamFindSlot(ClamBlockCache* cache, std::uint32_t blockNumber, st
 int ClamLoadBlock(ClamHandle* handle, std::uint32_t blockNumber, std::uint8_t mode);
 int ClamNextRecord(ClamHandle* handle);
 int ClamSeekKey(ClamHandle* handle, const char* key, int flag);
+// In the index block just loaded: the child of the last record whose key is not above
+// `key`; false when there is none (or reading the block failed the handle).
+bool ClamFindChild(ClamHandle* handle, const char* key, std::uint32_t& child);

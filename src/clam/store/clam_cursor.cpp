@@ -77,19 +77,24 @@ int ClamNextRecord(ClamHandle* handle) {
     }
 }
 
+bool ClamFindChild(ClamHandle* handle, const char* key, std::uint32_t& child) {
+    bool found = false;
+    while (ClamReadRecord(handle) == 1) {
+        if (ClamCompareKeys(handle->key.data(), key) > 0) break;
+        child = handle->value;
+        found = true;
+    }
+    return found;
+}
+
 int ClamSeekKey(ClamHandle* handle, const char* key, int) {
     std::uint32_t number = handle->rootBlock;
     for (int depth = 0;; ++depth) {
         if (IsFailed(handle)) return 0;
         if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return 0;
         if (ClamIsLeaf(handle->block)) break;
-        bool found = false;
         std::uint32_t child = 0;
-        while (ClamReadRecord(handle) == 1) {
-            if (ClamCompareKeys(handle->key.data(), key) > 0) break;
-            child = handle->value;
-            found = true;
-        }
+        const bool found = ClamFindChild(handle, key, child);
         if (IsFailed(handle) || !found) return 0;
         if (!IsInnerBlock(handle, child) || depth + 1 >= kMaxDescent) {
             MarkFailed(handle);

@@ -97,13 +97,8 @@ bool Descend(ClamHandle* handle, const char* key, Descent& descent) {
         if (descent.depth == kClamMaxLevels) return false;
         const std::size_t room = kClamBlockSize - static_cast<std::size_t>(handle->usedBytes);
         descent.reservation = room >= kRoomForPushedKey ? 1 : descent.reservation + 1;
-        bool found = false;
         std::uint32_t child = 0;
-        while (ClamReadRecord(handle) == 1) {
-            if (ClamCompareKeys(handle->key.data(), key) > 0) break;
-            child = handle->value;
-            found = true;
-        }
+        const bool found = ClamFindChild(handle, key, child);
         if (IsFailed(handle)) return false;
         if (!found || child == handle->rootBlock || child >= handle->blockCount) {
             return Fail(handle);
