@@ -9,9 +9,7 @@
 #include "app/folder_path.h"
 #include "app/reporting.h"
 #include "clam/coding/word_ops.h"
-#include "clam/store/block_cache.h"
-#include "clam/store/clam_store.h"
-#include "clam/store/phon_env.h"
+#include "clam/store/clam_owners.h"
 #include "import/import_paths.h"
 #include "import/import_steps.h"
 #include "platform/platform.h"
@@ -23,15 +21,6 @@ constexpr int kPhonEnvFlags =
     platform::kOpenReadOnly | platform::kOpenBinary | platform::kOpenSequential;
 // Read and write; the store falls back to read-only when the file cannot be written.
 constexpr std::uint32_t kReadWriteMode = 0;
-
-struct PhonEnvRelease {
-    void operator()(ClamPhonEnv* env) const { ClamFreePhonEnv(env); }
-};
-struct BlockCacheRelease {
-    void operator()(ClamBlockCache* cache) const { ClamFreeBlockCache(cache); }
-};
-using PhonEnvPtr = std::unique_ptr<ClamPhonEnv, PhonEnvRelease>;
-using BlockCachePtr = std::unique_ptr<ClamBlockCache, BlockCacheRelease>;
 
 // The source's words in enumeration order, duplicates included, each with its NUL, back to
 // back in one buffer: a word costs its own bytes and one more.
@@ -57,7 +46,7 @@ class WordList {
 
 // The descriptor is closed right after the load, whatever the load gave. Descriptor 0
 // counts as a failed open, as in the store, but is ours all the same.
-PhonEnvPtr LoadPhonEnv(const std::wstring& path) {
+ClamPhonEnvPtr LoadPhonEnv(const std::wstring& path) {
     auto& system = platform::CurrentPlatform();
     const int fd = system.Open(path, kPhonEnvFlags, platform::kPermRead);
     if (fd == -1) return nullptr;
@@ -66,7 +55,7 @@ PhonEnvPtr LoadPhonEnv(const std::wstring& path) {
         return nullptr;
     }
     int status = 0;
-    PhonEnvPtr env(ClamLoadPhonEnv(fd, 0, &status));
+    ClamPhonEnvPtr env(ClamLoadPhonEnv(fd, 0, &status));
     system.Close(fd);
     if (status != 0) env.reset();
     return env;
@@ -81,13 +70,12 @@ void ReportMissingPhonEnv(const std::wstring& path) {
     ReportMessage(kContinuingWithNextDictionary);
 }
 
-ClamHandle* OpenDictionary(const std::wstring& path, std::uint32_t mode, ClamBlockCache* cache,
-                           ClamPhonEnv* env) {
+ClamHandlePtr OpenDictionary(const std::wstring& path, std::uint32_t mode, ClamBlockCache* cache,
+                             ClamPhonEnv* env) {
     int status = 0;
-    ClamHandle* handle = ClamOpenFile(path, mode, cache, env, &status);
-    if (status == 0 && handle != nullptr) return handle;
-    ClamClose(handle);
-    return nullptr;
+    ClamHandlePtr handle(ClamOpenFile(path, mode, cache, env, &status));
+    if (status != 0) handle.reset();
+    return handle;
 }
 
 // The store ends every word with a NUL within the buffer; a word that filled it whole would
@@ -110,9 +98,9 @@ WordList ReadWords(ClamHandle* source) {
 
 // A destination that exists and can be read is never recreated, even when the store
 // refuses it: it may hold words the store cannot read.
-ClamHandle* OpenOrCreateDestination(const std::wstring& path, ClamBlockCache* cache,
-                                    ClamPhonEnv* env) {
-    if (ClamHandle* handle = OpenDictionary(path, kReadWriteMode, cache, env)) return handle;
+ClamHandlePtr OpenOrCreateDestination(const std::wstring& path, ClamBlockCache* cache,
+                                      ClamPhonEnv* env) {
+    if (ClamHandlePtr handle = OpenDictionary(path, kReadWriteMode, cache, env)) return handle;
     if (platform::CurrentPlatform().CanOpenForReading(path)) return nullptr;
     return OpenDictionary(path, kClamCreate, cache, env);
 }
@@ -149,26 +137,26 @@ void ImportClamDictionary(const std::wstring& fileName, const std::wstring& seco
     if (!BeginImport("----------------------------", sourcePath, destinationFolder)) return;
 
     const std::wstring phonEnvPath = MakePhonEnvPath(secondLevelFolder);
-    const PhonEnvPtr env = LoadPhonEnv(phonEnvPath);
+    const ClamPhonEnvPtr env = LoadPhonEnv(phonEnvPath);
     if (!env) {
         ReportMissingPhonEnv(phonEnvPath);
         return;
     }
 
-    const BlockCachePtr cache(ClamNewBlockCache(kClamInitialBuffers, kClamCacheSlots));
+    const ClamBlockCachePtr cache(ClamNewBlockCache(kClamInitialBuffers, kClamCacheSlots));
     if (!cache) {
         ReportMessage("ERROR: Unable to allocate memory");
         ReportMessage(kContinuingWithNextDictionary);
         return;
     }
 
-    ClamHandle* source = OpenDictionary(sourcePath, kClamReadOnly, cache.get(), env.get());
+    ClamHandlePtr source = OpenDictionary(sourcePath, kClamReadOnly, cache.get(), env.get());
     if (source == nullptr) {
         ReportSkip("ERROR: Unable to open clam file", sourcePath);
         return;
     }
-    WordList words = ReadWords(source);
-    ClamClose(source);
+    WordList words = ReadWords(source.get());
+    source.reset();
     if (words.Empty()) {
         LogMessage("No words to import");
         LogMessage(kContinuingWithNextDictionary);
@@ -176,13 +164,13 @@ void ImportClamDictionary(const std::wstring& fileName, const std::wstring& seco
     }
 
     const std::wstring destinationPath = JoinPath(destinationFolder, fileName);
-    ClamHandle* destination = OpenOrCreateDestination(destinationPath, cache.get(), env.get());
+    ClamHandlePtr destination = OpenOrCreateDestination(destinationPath, cache.get(), env.get());
     if (destination == nullptr) {
         words.Release();
         ReportSkip("ERROR: Unable to open/create clam file in read/write mode", destinationPath);
         return;
     }
-    ImportWords(words, destination);
+    ImportWords(words, destination.get());
     words.Release();
-    ClamClose(destination);
+    destination.reset();
 }

@@ -10,8 +10,7 @@
 #include "app/folder_path.h"
 #include "app/reporting.h"
 #include "clam/coding/word_ops.h"
-#include "clam/store/block_cache.h"
-#include "clam/store/clam_store.h"
+#include "clam/store/clam_owners.h"
 #include "import/clam_import.h"
 #include "import/wordlist_import.h"
 #include "support/env_files.h"
@@ -47,13 +46,14 @@ class TrackingPlatform final : public FaultPlatform {
 void MakeDictionary(const std::wstring& path, int language, const std::vector<std::string>& words) {
     ASSERT_TRUE(CreateFolderPath(GetParentFolder(path)));
     testing_support::PhonEnvPtr env = testing_support::LoadLanguage(language);
-    ClamBlockCache* cache = ClamNewBlockCache(5, 10);
+    const ClamBlockCachePtr cache(ClamNewBlockCache(5, 10));
     int status = 0;
-    ClamHandle* handle = ClamOpenFile(path, kClamCreate, cache, env.get(), &status);
+    ClamHandlePtr handle(ClamOpenFile(path, kClamCreate, cache.get(), env.get(), &status));
     ASSERT_NE(handle, nullptr) << status;
-    for (const std::string& word : words) ASSERT_NE(ClamAddWord(word.c_str(), handle), 0) << word;
-    ASSERT_EQ(ClamClose(handle), 1);
-    ClamFreeBlockCache(cache);
+    for (const std::string& word : words) {
+        ASSERT_NE(ClamAddWord(word.c_str(), handle.get()), 0) << word;
+    }
+    ASSERT_EQ(CloseClamHandle(handle), 1);
 }
 
 class Import : public ::testing::Test {

@@ -8,14 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "clam/store/phon_env.h"
+#include "clam/store/clam_owners.h"
 
 namespace testing_support {
 
-struct PhonEnvDeleter {
-    void operator()(ClamPhonEnv* env) const { ClamFreePhonEnv(env); }
-};
-using PhonEnvPtr = std::unique_ptr<ClamPhonEnv, PhonEnvDeleter>;
+using PhonEnvPtr = ClamPhonEnvPtr;
 
 // The ids of the languages that data/env defines, and the definition name of one ("lang01").
 inline const std::vector<int>& DefinedLanguages() {

@@ -107,23 +107,19 @@ void WriteWholeFile(const std::string& path, std::string_view bytes) {
     if (!stream->Close() || !written) throw Failure("cannot write " + path);
 }
 
-ClamPhonEnv* LoadEnvironment(const std::string& path) {
+ClamPhonEnvPtr LoadEnvironment(const std::string& path) {
     auto& os = platform::CurrentPlatform();
     const int fd = os.Open(PlatformPath(path), platform::kOpenReadOnly | platform::kOpenBinary,
                            platform::kPermRead);
     if (fd < 0) throw Failure("cannot open environment " + path);
     int status = kClamStatusOk;
-    ClamPhonEnv* env = ClamLoadPhonEnv(fd, 0, &status);
+    ClamPhonEnvPtr env(ClamLoadPhonEnv(fd, 0, &status));
     os.Close(fd);
     if (env == nullptr) {
         throw Failure("environment " + path + " does not load: status " + std::to_string(status) +
                       " (" + ClamStatusText(status) + ")");
     }
     return env;
-}
-
-Environment::~Environment() {
-    ClamFreePhonEnv(env_);
 }
 
 std::string Hex(std::string_view bytes) {

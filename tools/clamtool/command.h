@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "clam/store/clam_owners.h"
+
 struct ClamPhonEnv;
 
 namespace clamtool {
@@ -62,19 +64,16 @@ std::string ReadWholeFile(const std::string& path);                    // Failur
 void WriteWholeFile(const std::string& path, std::string_view bytes);  // Failure on error
 
 // Loads a phonetic environment; Failure naming the status code and its meaning.
-ClamPhonEnv* LoadEnvironment(const std::string& path);
+ClamPhonEnvPtr LoadEnvironment(const std::string& path);
 
 // Owns a loaded environment.
 class Environment {
   public:
     explicit Environment(const std::string& path) : env_(LoadEnvironment(path)) {}
-    ~Environment();
-    Environment(const Environment&) = delete;
-    Environment& operator=(const Environment&) = delete;
-    ClamPhonEnv* get() const { return env_; }
+    ClamPhonEnv* get() const { return env_.get(); }
 
   private:
-    ClamPhonEnv* env_;
+    ClamPhonEnvPtr env_;
 };
 
 // Lower-case hex of the bytes; "-" stays for a missing field via Field().

@@ -5,9 +5,8 @@
 #include <string>
 
 #include "clam/coding/word_ops.h"
-#include "clam/store/block_cache.h"
+#include "clam/store/clam_owners.h"
 #include "clam/store/clam_status.h"
-#include "clam/store/clam_store.h"
 #include "clam/store/clam_verify.h"
 #include "clam/store/phon_env.h"
 #include "command.h"
@@ -30,26 +29,17 @@ class Dictionary {
         : path_(FileArgument(args)), env_(args.Option("--env")), cache_(ClamNewBlockCache(5, 10)) {
         if (cache_ == nullptr) throw Failure("out of memory");
         int status = 0;
-        handle_ = ClamOpenFile(PlatformPath(path_), mode, cache_, env_.get(), &status);
+        handle_.reset(ClamOpenFile(PlatformPath(path_), mode, cache_.get(), env_.get(), &status));
         if (handle_ == nullptr) {
-            ClamFreeBlockCache(cache_);
             throw Failure("cannot open " + path_ + ": status " + std::to_string(status) + " (" +
                           ClamStatusText(status) + ")");
         }
     }
-    ~Dictionary() {
-        ClamClose(handle_);
-        ClamFreeBlockCache(cache_);
-    }
-    Dictionary(const Dictionary&) = delete;
-    Dictionary& operator=(const Dictionary&) = delete;
-
-    ClamHandle* handle() const { return handle_; }
+    ClamHandle* handle() const { return handle_.get(); }
     bool Failed() const { return (handle_->flags & kClamFailed) != 0; }
     // Writes the changed blocks back; Failure when they do not all reach the file.
     void Close() {
-        const int written = ClamClose(handle_);
-        handle_ = nullptr;
+        const int written = CloseClamHandle(handle_);
         if (written == 0)
             throw Failure("cannot write " + path_ + " back: status 3 (" +
                           std::string(ClamStatusText(kClamStatusIoError)) + ")");
@@ -58,8 +48,8 @@ class Dictionary {
   private:
     std::string path_;
     Environment env_;
-    ClamBlockCache* cache_;
-    ClamHandle* handle_ = nullptr;
+    ClamBlockCachePtr cache_;
+    ClamHandlePtr handle_;  // dropped first: it writes through the cache
 };
 
 void Print(const std::string& text) {

@@ -11,7 +11,7 @@ struct ClamHandle;
 inline constexpr std::size_t kClamMaxWordLength = 63;
 
 // Nonzero when the word was stored; 0 when refused or not stored.
-int ClamAddWord(const char* word, ClamHandle* handle);
+[[nodiscard]] int ClamAddWord(const char* word, ClamHandle* handle);
 // 1 when the word is present and its stored class accepts the word's class. Writes the
 // stored value (or 0) to *attributes and 0 to *flags (no variant search is made).
 int ClamFindWord(const char* word, ClamHandle* handle, std::uint32_t* attributes,

@@ -48,10 +48,10 @@ ClamCacheSlot* ClamPickSlot(ClamBlockCache* cache, std::uint8_t mode);
 std::uint8_t* ClamGetBlock(ClamBlockCache* cache, std::uint32_t blockNumber, std::int64_t fd,
                            std::uint8_t mode);
 void ClamReleaseSlot(ClamBlockCache* cache, ClamCacheSlot* slot);
-int ClamWriteSlot(ClamBlockCache* cache, ClamCacheSlot* slot);
+[[nodiscard]] int ClamWriteSlot(ClamBlockCache* cache, ClamCacheSlot* slot);
 // Writes back every dirty block of the descriptor and releases all its slots, even after a
 // failed write; 0 when any write failed.
-int ClamFlushFile(ClamBlockCache* cache, std::int64_t fd);
+[[nodiscard]] int ClamFlushFile(ClamBlockCache* cache, std::int64_t fd);
 // Releases every slot of the descriptor without writing anything.
 void ClamDiscardFile(ClamBlockCache* cache, std::int64_t fd);
 // The slot holding a block, or null.

@@ -186,18 +186,18 @@ ClamHandle* ClamOpenFile(const std::wstring& path, std::uint32_t mode, ClamBlock
 ClamHandle* ClamOpenDescriptor(int fd, std::uint32_t mode, ClamBlockCache* cache, ClamPhonEnv* env,
                                int* status);
 // 1 when every changed block reached the file; the handle is freed in every case.
-int ClamClose(ClamHandle* handle);
+[[nodiscard]] int ClamClose(ClamHandle* handle);
 // Sets blockCount from the file; 0 when it holds no block in use or cannot be read.
 int ClamFindLastBlock(ClamHandle* handle);
 // Writes back (unless failed) and frees the handle without closing its descriptor.
-int ClamFreeHandle(ClamHandle* handle);
+[[nodiscard]] int ClamFreeHandle(ClamHandle* handle);
 
 // --- Insertion ------------------------------------------------------------------------
 // Stores the key of an encoded word with its value; 1 when stored.
-int ClamInsertKey(const char* word, std::uint32_t value, ClamHandle* handle);
+[[nodiscard]] int ClamInsertKey(const char* word, std::uint32_t value, ClamHandle* handle);
 // Stores an already built stored key. Refuses (0, nothing changed) a key that is not above
 // the sentinel, is longer than kClamMaxKeyLength, or whose insertion would need a seventh
 // tree level, a block number of 0xFFFF or more, or a block part longer than a block.
-int ClamInsertStoredKey(ClamHandle* handle, const char* key, std::uint32_t value);
+[[nodiscard]] int ClamInsertStoredKey(ClamHandle* handle, const char* key, std::uint32_t value);
 // Appends `count` zero blocks after the blocks in use, writing each at once.
 int ClamReserveBlocks(ClamHandle* handle, std::uint32_t count);

@@ -11,7 +11,7 @@
 
 #include "clam/coding/char_tables.h"
 #include "clam/coding/word_class.h"
-#include "clam/store/clam_store.h"
+#include "clam/store/clam_owners.h"
 #include "clam/store/clam_verify.h"
 #include "support/env_files.h"
 #include "support/fault_platform.h"
@@ -23,14 +23,11 @@ namespace fs = std::filesystem;
 class WordOpsTest : public ::testing::Test {
   protected:
     void SetUp() override { fs::create_directories(dir_); }
-    void TearDown() override {
-        ClamFreeBlockCache(cache_);
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { fs::remove_all(dir_); }
     ClamHandle* Open(const std::string& name, std::uint32_t mode = 0) {
         int status = 0;
         ClamHandle* handle =
-            ClamOpenFile((dir_ / name).wstring(), mode, cache_, env_.get(), &status);
+            ClamOpenFile((dir_ / name).wstring(), mode, cache_.get(), env_.get(), &status);
         EXPECT_NE(handle, nullptr) << status;
         return handle;
     }
@@ -47,7 +44,7 @@ class WordOpsTest : public ::testing::Test {
 
     fs::path dir_ =
         fs::temp_directory_path() / ("wordhaul-words-" + std::to_string(std::random_device{}()));
-    ClamBlockCache* cache_ = ClamNewBlockCache(5, 10);
+    ClamBlockCachePtr cache_{ClamNewBlockCache(5, 10)};
     testing_support::PhonEnvPtr env_ = testing_support::LoadLanguage(1);
 };
 
@@ -121,7 +118,8 @@ TEST_F(WordOpsTest, APairThatCannotBeStoredLeavesTheEarlierPairInPlace) {
             fault.FailNth(Op::kWrite, 1);
             added = ClamAddWord("cat\bcow", handle);
         }
-        if (added != 0) ClamClose(handle);
+        // Closed unchecked: the next round opens the file afresh.
+        if (added != 0) static_cast<void>(ClamClose(handle));
     }
     EXPECT_EQ(handle->flags & kClamFailed, 0);
     EXPECT_EQ(ClamClose(handle), 1);

@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "clam/store/clam_owners.h"
 #include "clam/store/clam_status.h"
 #include "clam/store/clam_verify.h"
 #include "clam/store/phon_env.h"
@@ -37,9 +38,8 @@ class StoreTest : public ::testing::Test {
     void SetUp() override {
         env_.language = env_.languageCode = 1;
         env_.classBase = 'A';
-        ASSERT_NE(cache_, nullptr);
+        ASSERT_NE(cache_.get(), nullptr);
     }
-    void TearDown() override { ClamFreeBlockCache(cache_); }
 
     // A new file: version 6, language 1, one leaf holding the sentinel.
     static std::string NewFile() {
@@ -50,7 +50,7 @@ class StoreTest : public ::testing::Test {
     }
     ClamHandle* Open(const std::string& name, std::uint32_t mode = 0, int* status = nullptr) {
         int ignored = 0;
-        return ClamOpenFile(Path(name), mode, cache_, &env_, status ? status : &ignored);
+        return ClamOpenFile(Path(name), mode, cache_.get(), &env_, status ? status : &ignored);
     }
     std::string FileBytes(const std::string& name) const { return scratch_.ReadFile(Path(name)); }
     void WriteFile(const std::string& name, const std::string& bytes) const {
@@ -71,7 +71,7 @@ class StoreTest : public ::testing::Test {
         if (ClamSeekKey(handle, "AA", 0) == 1) {
             while (ClamNextRecord(handle) == 1) records.emplace(handle->key.data(), handle->value);
         }
-        ClamClose(handle);
+        EXPECT_EQ(ClamClose(handle), 1);
         return records;
     }
     // The cache slots that hold a block of the descriptor (0: the free ones).
@@ -91,7 +91,7 @@ class StoreTest : public ::testing::Test {
 
     testing_support::TempPrefix scratch_;
     ClamPhonEnv env_{};
-    ClamBlockCache* cache_ = ClamNewBlockCache(5, 10);
+    ClamBlockCachePtr cache_{ClamNewBlockCache(5, 10)};
 };
 
 std::string Patch(std::string file, std::size_t at, const std::string& notation) {
@@ -206,7 +206,7 @@ class BlockCacheTest : public StoreTest {
         StoreTest::TearDown();  // frees the cache without writing
     }
     std::uint8_t* Get(std::uint32_t n, std::uint8_t mode, int fd = 0) {
-        return ClamGetBlock(cache_, n, fd == 0 ? fd_ : fd, mode);
+        return ClamGetBlock(cache_.get(), n, fd == 0 ? fd_ : fd, mode);
     }
     // The blocks read and written, in order: "r5 w3 ".
     std::string Traffic() const {
@@ -250,13 +250,13 @@ TEST_F(BlockCacheTest, AFailedReadOrWriteLosesNoData) {
     for (std::uint32_t n = 1; n <= 10; ++n) Get(n, kRead | kClamModeChange)[1] = 0x77;
     fault_.FailNth(Op::kWrite, 1);
     EXPECT_EQ(Through(fault_, [&] { return Get(11, kRead); }), nullptr);
-    const ClamCacheSlot* victim = ClamFindSlot(cache_, 1, fd_);
+    const ClamCacheSlot* victim = ClamFindSlot(cache_.get(), 1, fd_);
     ASSERT_NE(victim, nullptr);
     EXPECT_EQ(victim->state & kClamModeChange, kClamModeChange);
     EXPECT_EQ(victim->buffer[1], 0x77);
     fault_.FailNth(Op::kRead, 1);
     EXPECT_EQ(Through(fault_, [&] { return Get(12, kRead); }), nullptr);
-    EXPECT_EQ(ClamFindSlot(cache_, 12, fd_), nullptr);  // its slot went back
+    EXPECT_EQ(ClamFindSlot(cache_.get(), 12, fd_), nullptr);  // its slot went back
     EXPECT_EQ(Traffic(), "w1 w1 r12 ");  // the victim is written at the next eviction
     EXPECT_EQ(FileBytes("a.bin")[kClamBlockSize + 1], 0x77);
 }
@@ -266,10 +266,10 @@ TEST_F(BlockCacheTest, FlushReleasesEverySlotOfTheFileEvenAfterAFailedWrite) {
     for (std::uint32_t n = 1; n <= 4; ++n) Get(n, kRead | kClamModeChange)[0] = 0x60;
     Get(5, kRead);
     fault_.FailNth(Op::kWrite, 2);
-    EXPECT_EQ(Through(fault_, [&] { return ClamFlushFile(cache_, fd_); }), 0);
+    EXPECT_EQ(Through(fault_, [&] { return ClamFlushFile(cache_.get(), fd_); }), 0);
     EXPECT_EQ(fault_.Calls(Op::kWrite), 4);  // the others were still written
     EXPECT_EQ(SlotsOf(fd_), 0);
-    EXPECT_NE(ClamFindSlot(cache_, 0, other_), nullptr);
+    EXPECT_NE(ClamFindSlot(cache_.get(), 0, other_), nullptr);
     const std::string b = FileBytes("a.bin");
     EXPECT_EQ((b[1024] == 0x60) + (b[2048] == 0x60) + (b[3072] == 0x60) + (b[4096] == 0x60), 3);
 }
@@ -291,7 +291,7 @@ TEST_F(StoreTest, RecordsAreFrontCodedAndEqualKeysReplacedWithTheirFollowerCoded
     const std::string root = Bytes(
         "<06><01><30><80><00><00><00>AA<00><05><00><02>BB<01>cat<00><08><00><04>co<00>"
         "<02><00><00>w<00><00><06><00><03>do<02>g<00><07><00><04>eel<00><00>");
-    const std::uint8_t* block = ClamGetBlock(cache_, 0, handle->fd, kClamModeRead);
+    const std::uint8_t* block = ClamGetBlock(cache_.get(), 0, handle->fd, kClamModeRead);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(block), root.size()), root);
     // Nothing at or below the sentinel, nothing longer than 197 bytes.
     for (const std::string& key :
@@ -381,7 +381,7 @@ TEST_F(StoreTest, RandomLongKeysFillSixLevelsAndThenAreRefused) {
 // call: a failed read fails the handle, after a failed write it is failed or takes the key, and
 // no record is lost. An insertion that does not split fails the write of its leaf at the close.
 TEST_F(StoreTest, AFailedCallAnywhereInASplitOrACloseLosesNoRecord) {
-    ClamClose(Open("base.clam", kClamCreate));
+    ASSERT_EQ(ClamClose(Open("base.clam", kClamCreate)), 1);
     std::mt19937 rng(17);
     int splits = 0;
     for (int i = 0; i < 400 && !HasFatalFailure(); ++i) {
