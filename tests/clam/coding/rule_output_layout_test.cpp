@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <initializer_list>
 #include <random>
 #include <set>
 #include <string>
@@ -38,6 +39,16 @@ std::string ThroughKey(const std::string& word, ClamPhonEnv* env) {
     std::array<char, kClamKeyWordCapacity> back{};
     ClamKeyToWordWithEnv(key.data(), back.data(), env);
     return back.data();
+}
+
+// Each entry is "word|pairs": the word transcribes to the pairs, and its key reads back as
+// the word.
+void ExpectCodes(std::initializer_list<const char*> entries, ClamPhonEnv* env) {
+    for (const std::string_view entry : entries) {
+        const std::string word(entry.substr(0, entry.find('|')));
+        EXPECT_EQ(Transcribe(word, env), Pairs(entry.substr(entry.find('|') + 1))) << entry;
+        EXPECT_EQ(ThroughKey(word, env), word);
+    }
 }
 
 struct Compiled {
@@ -107,13 +118,9 @@ TEST(TwoLetterOutputsFirst, HandMadeEnvironmentLoadsAndCodesDoubledLettersEveryW
     PhonEnvPtr env = f.Load(status);
     ASSERT_EQ(status, kClamStatusOk);
     ASSERT_GE(OutputOffset(*env, 16 + 3, 3), env->ruleOutputSize);  // "dd", read the other way
-    for (const char* c : {"abba|a16 b17 +11 a16", "acca|a16 c18 c30 a16", "adda|a16 d19 +30 a16",
-                          "fab|f17 a16 b11", "cf|c11 f17", "abbbb|a16 b17 +11 b17 +11"}) {
-        const std::string_view entry = c;  // word|pairs
-        const std::string word(entry.substr(0, entry.find('|')));
-        EXPECT_EQ(Transcribe(word, env.get()), Pairs(entry.substr(entry.find('|') + 1))) << c;
-        EXPECT_EQ(ThroughKey(word, env.get()), word);
-    }
+    ExpectCodes({"abba|a16 b17 +11 a16", "acca|a16 c18 c30 a16", "adda|a16 d19 +30 a16",
+                 "fab|f17 a16 b11", "cf|c11 f17", "abbbb|a16 b17 +11 b17 +11"},
+                env.get());
 }
 
 // Our German definition gives its two-letter rules the longer part, and codes doubled letters
@@ -123,13 +130,9 @@ TEST(TwoLetterOutputsFirst, ShippedGermanDefinitionCodesItsDoubledLetters) {
     ASSERT_NE(c.env, nullptr);
     EXPECT_GT(static_cast<std::uint32_t>(c.env->rightContextOffset) * 2, c.env->ruleOutputSize);
     EXPECT_TRUE(TwoLetterValuePastTheEnd(c));
-    for (const char* entry : {"wasser|w17 a16 s23 +11 e16 r22", "ebbe|e16 b17 b30 e30",
-                              "boot|b17 o16 +30 t19", "pizza|p17 i16 z23 +30 a16"}) {
-        const std::string_view e = entry;
-        const std::string word(e.substr(0, e.find('|')));
-        EXPECT_EQ(Transcribe(word, c.env.get()), Pairs(e.substr(e.find('|') + 1))) << entry;
-        EXPECT_EQ(ThroughKey(word, c.env.get()), word);
-    }
+    ExpectCodes({"wasser|w17 a16 s23 +11 e16 r22", "ebbe|e16 b17 b30 e30", "boot|b17 o16 +30 t19",
+                 "pizza|p17 i16 z23 +30 a16"},
+                c.env.get());
 }
 
 // The pairs a rule gives when its output, read where its match length says, is cut to its
