@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -43,6 +44,42 @@ PhonEnvPtr LoadEnvBytes(const std::vector<std::uint8_t>& bytes, int* status) {
     PhonEnvPtr env(ClamLoadPhonEnv(fd, 0, status));
     os.Close(fd);
     fs::remove(path);
+    return env;
+}
+
+std::vector<std::uint8_t> CraftedEnv::File() const {
+    std::string out = {char(version), char(language), magic[0], magic[1]};
+    const auto put = [&](std::size_t v) { out += {char(v & 0xFF), char(v >> 8)}; };
+    for (const std::uint16_t n : numbers) put(n);
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        put(declared[i] >= 0 ? std::size_t(declared[i]) : sections[i].size());
+    }
+    for (const std::string& section : sections) out += section;
+    return {out.begin(), out.end()};
+}
+
+PhonEnvPtr CraftedEnv::Load(int& status) const {
+    status = -1;
+    return LoadEnvBytes(File(), &status);
+}
+
+CraftedEnv ParseEnvFile(const std::vector<std::uint8_t>& file) {
+    CraftedEnv env;
+    EXPECT_GE(file.size(), kClamPhonEnvHeaderSize);
+    if (file.size() < kClamPhonEnvHeaderSize) return env;
+    env.version = file[0];
+    env.language = file[1];
+    env.magic = {char(file[2]), char(file[3])};
+    const auto number = [&](std::size_t i) { return file[4 + 2 * i] | (file[5 + 2 * i] << 8); };
+    for (std::size_t i = 0; i < env.numbers.size(); ++i) {
+        env.numbers[i] = static_cast<std::uint16_t>(number(i));
+    }
+    std::size_t at = kClamPhonEnvHeaderSize;
+    for (std::size_t i = 0; i < env.sections.size(); ++i) {
+        const std::size_t size = std::min<std::size_t>(number(7 + i), file.size() - at);
+        env.sections[i].assign(file.begin() + at, file.begin() + at + size);
+        at += size;
+    }
     return env;
 }
 

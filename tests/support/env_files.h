@@ -2,6 +2,7 @@
 // environment bytes (compiled or crafted) loaded through the platform as the import does.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -35,6 +36,23 @@ inline std::vector<std::uint8_t> CompiledDefinition(const std::string& name) {
 
 // Writes the bytes to a temporary file and loads it with ClamLoadPhonEnv.
 PhonEnvPtr LoadEnvBytes(const std::vector<std::uint8_t>& bytes, int* status);
+
+// An environment file put together field by field: the header numbers N0 to N6 and the
+// raw bytes of the nine sections, each declared with its real size unless `declared` says
+// otherwise (-1: the real size).
+struct CraftedEnv {
+    std::uint8_t version = 2, language = 1;
+    std::string magic = "PH";
+    std::array<std::uint16_t, 7> numbers{};
+    std::array<std::string, 9> sections;
+    std::array<int, 9> declared{-1, -1, -1, -1, -1, -1, -1, -1, -1};
+
+    std::vector<std::uint8_t> File() const;
+    PhonEnvPtr Load(int& status) const;
+};
+
+// The fields of a whole environment file (a compiled one), to change and write again.
+CraftedEnv ParseEnvFile(const std::vector<std::uint8_t>& file);
 
 // Bytes written readably: <hh> is the byte with that hex value, anything else stands for
 // itself ("b<82>b").

@@ -159,11 +159,11 @@ Automaton BuildAutomaton(const std::vector<ClamEnvRule>& rules, const Bytes& rul
 // ---- Rule outputs ----------------------------------------------------------------------
 
 // Output strings of rules that match two bytes, and of all others (read past the
-// right-context offset).
+// right-context offset). Section 9 is the first area then the second; a value is only read
+// as the match length of its rule says, so neither area is padded for the other reading.
 struct OutputAreas {
     std::string twoByte;
     std::string other;
-    std::size_t maxTwoByteOffset = 0;
 };
 
 std::size_t PlaceOutput(std::string& area, const std::string& text, int directValues, int line) {
@@ -191,18 +191,9 @@ Bytes RuleValues(const ClamEnvDefinition& d, OutputAreas& areas) {
         const bool twoByte = rule.pattern.size() == 2;
         const std::size_t offset = PlaceOutput(twoByte ? areas.twoByte : areas.other, rule.output,
                                                directValues, rule.line);
-        if (twoByte) areas.maxTwoByteOffset = std::max(areas.maxTwoByteOffset, offset);
         values.push_back(static_cast<std::uint8_t>(directValues + offset));
     }
     return values;
-}
-
-// Section 9 and the right-context offset. Either reading of any value lands on a string.
-std::string RuleOutputSection(OutputAreas& areas) {
-    if (areas.other.size() <= areas.maxTwoByteOffset) {
-        areas.other.resize(areas.maxTwoByteOffset + 1, '\0');
-    }
-    return areas.twoByte + areas.other;
 }
 
 // ---- Symbols ---------------------------------------------------------------------------
@@ -351,7 +342,7 @@ void Compile(const ClamEnvDefinition& d, ClamCompiledEnv& compiled) {
     compiled.ruleValues = RuleValues(d, areas);
     const Automaton automaton = BuildAutomaton(d.rules, compiled.ruleValues);
     const std::size_t rightContextOffset = areas.twoByte.size();
-    const std::string ruleOutput = RuleOutputSection(areas);
+    const std::string ruleOutput = areas.twoByte + areas.other;
     compiled.symbols = symbols;
     compiled.file = AssembleFile(d, classes, symbols, automaton, ruleOutput, rightContextOffset);
 }

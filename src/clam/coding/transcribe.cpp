@@ -138,7 +138,7 @@ class Transcriber {
     void RuleOutput(std::uint8_t value, std::size_t length) {
         std::size_t offset = value - env_.directValueCount;
         if (length != 2) offset += static_cast<std::size_t>(env_.rightContextOffset);
-        if (offset >= env_.ruleOutputSize) {  // only a hand-made record gets here
+        if (offset >= env_.ruleOutputSize) {  // the loader lets such values through
             Uncovered();
             return;
         }

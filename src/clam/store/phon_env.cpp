@@ -1,5 +1,6 @@
 #include "clam/store/phon_env.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
@@ -42,15 +43,17 @@ struct Header {
     std::uint32_t SectionSize(int section) const { return n[kFirstSectionNumber + section - 1]; }
 };
 
-// Checks on the numbers alone that keep every later read inside what is loaded.
+// Checks on the numbers alone; each refuses a file that would make the loader or the coding
+// read outside what was loaded.
 bool NumbersAreSound(const Header& h) {
-    const std::uint32_t classCount = h.n[0];
     const std::uint32_t symbolCount = h.n[1];
     const std::uint32_t trieSize = h.n[5];
-    if (classCount == 0) return false;
-    if (h.SectionSize(2) < 2 * symbolCount) return false;
+    // The coding reads the first (at most 256) entries of the symbol table.
+    if (h.SectionSize(2) < 2 * std::min(symbolCount, kClamMaxSymbols)) return false;
+    // Sections 4 and 5 are read into matrices of 512 bytes.
     if (h.SectionSize(4) > kClamPhonEnvMatrixSize || h.SectionSize(5) > kClamPhonEnvMatrixSize)
         return false;
+    // The automaton walk reads the cells below trieSize of sections 6 to 8.
     for (int section = 6; section <= 8; ++section) {
         if (h.SectionSize(section) < trieSize) return false;
     }
@@ -87,7 +90,8 @@ std::uint8_t* ReadSection(int fd, std::uint32_t size) {
 }
 
 // Points the class table at the strings of section 1; false when fewer than classCount
-// strings end inside the section (an empty section counts as one empty string).
+// strings end inside the section (an empty section counts as one empty string), as the
+// class search would read the missing ones past its end.
 bool SetClassStrings(ClamPhonEnv& env, std::uint8_t* section, std::uint32_t size) {
     const std::span<std::uint8_t> bytes(section, size == 0 ? 1 : size);
     std::size_t start = 0;
@@ -97,27 +101,6 @@ bool SetClassStrings(ClamPhonEnv& env, std::uint8_t* section, std::uint32_t size
         if (nul == nullptr) return false;
         env.classTable[i] = reinterpret_cast<char*>(bytes.data() + start);
         start = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - bytes.data()) + 1;
-    }
-    return true;
-}
-
-// True when a NUL-terminated string starts at offset and ends inside the rule outputs.
-bool StringInRuleOutput(const ClamPhonEnv& env, std::uint32_t offset) {
-    if (offset >= env.ruleOutputSize) return false;
-    return std::memchr(env.ruleOutput + offset, 0, env.ruleOutputSize - offset) != nullptr;
-}
-
-// Every automaton value that selects an output string must select one inside section 9,
-// with and without the right-context offset, since the coding may take either.
-bool RuleOutputsInside(const ClamPhonEnv& env) {
-    const std::span<const std::uint8_t> values(env.trieValue,
-                                               static_cast<std::size_t>(env.trieSize));
-    for (const std::uint8_t v : values) {
-        if (v == kClamNoRuleValue || v < env.directValueCount) continue;
-        const std::uint32_t offset = v - env.directValueCount;
-        if (!StringInRuleOutput(env, offset)) return false;
-        if (!StringInRuleOutput(env, offset + static_cast<std::uint32_t>(env.rightContextOffset)))
-            return false;
     }
     return true;
 }
@@ -137,7 +120,8 @@ void SetNumbers(ClamPhonEnv& env, const Header& h) {
 
 // Reads sections 1 to 9 into env; returns a status.
 int ReadSections(int fd, ClamPhonEnv& env, const Header& h) {
-    env.classTable = new (std::nothrow) char*[env.classCount]();
+    // At least one entry: entry 0 owns section 1 even when no class is declared.
+    env.classTable = new (std::nothrow) char*[std::max(env.classCount, 1u)]();
     if (env.classTable == nullptr) return kClamStatusNoMemory;
     std::uint8_t* classBytes = ReadSection(fd, h.SectionSize(1));
     if (classBytes == nullptr) return kClamStatusIoError;
@@ -163,8 +147,9 @@ int ReadSections(int fd, ClamPhonEnv& env, const Header& h) {
         *automaton[i] = ReadSection(fd, h.SectionSize(6 + i));
         if (*automaton[i] == nullptr) return kClamStatusIoError;
     }
+    // The coding bounds every output read by this size, so no output offset is refused.
     env.ruleOutputSize = h.SectionSize(9);
-    return RuleOutputsInside(env) ? kClamStatusOk : kClamStatusIoError;
+    return kClamStatusOk;
 }
 
 }  // namespace

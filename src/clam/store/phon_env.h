@@ -18,10 +18,10 @@
 //                6 trieBase   7 trieCheck   8 trieValue (127: no rule ends here)
 //                9 rule output strings
 //
-// Besides the layout, the loader refuses (status 3) anything that would let the coding read
-// outside what was loaded: a class count of 0 or fewer strings than it, a symbol table shorter
-// than its count, automaton sections shorter than trieSize, and rule outputs (with or without
-// the right-context offset) that start or end past section 9.
+// Besides the layout, the loader refuses (status 3) only what would make it or the coding
+// read outside what was loaded: fewer class strings than the class count, a symbol table
+// shorter than the entries the coding reads, sections 4 or 5 above 512 bytes, and automaton
+// sections shorter than trieSize. Rule outputs are bounded where the coding reads them.
 #pragma once
 
 #include <cstddef>
@@ -43,9 +43,9 @@ struct ClamPhonEnv {
     std::uint32_t classBase;
     std::int32_t classesPerRow;  // 0: symbolCount divides instead
     std::uint32_t defaultSymbol;
-    // classCount pointers; entry 0 owns the bytes of the whole section.
+    // classCount pointers (at least one); entry 0 owns the bytes of the whole section.
     char** classTable;
-    std::uint8_t* symbolTable;  // symbolCount (letter, tag) pairs
+    std::uint8_t* symbolTable;  // (letter, tag) pairs; the first symbolCount, 256 at most, are read
     // kClamSymbolIndexSize bytes, built by the loader: the symbol of each pair (letter * 256 +
     // tag), so that coding a letter costs no search. Null: the coding searches symbolTable.
     std::uint8_t* symbolIndex;

@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <random>
+#include <string>
 
 #include "clam/coding/phonetic_keys.h"
 #include "clam/store/clam_status.h"
@@ -18,53 +19,65 @@ using testing_support::Bytes;
 using testing_support::LoadEnvBytes;
 using testing_support::PhonEnvPtr;
 
-// An environment file put together field by field, its sections written as for Bytes(): of
-// version 1 (ten direct values), so that the automaton value 11 selects "ab" at offset 1 of
-// section 9, and with sections 3 to 5 filled, as our compiled files never have them.
-struct EnvFile {
-    std::uint8_t version = 1, language = 1;
-    std::string magic = "PH";
-    std::array<std::uint16_t, 7> numbers{1, 0, 0, 0, 0, 3, 0};  // N0..N6; N5 is trieSize
-    std::array<std::string, 9> sections{
-        "", "", "skipped", "", "", "<00><00><00>", "<00><00><00>", "<7f><7f><0b>", "<00>ab<00>"};
-    std::array<int, 9> declared{-1, -1, -1, -1, -1, -1, -1, -1, -1};  // -1: the real size
+// Of version 1 (ten direct values), so that the automaton value 11 selects "ab" at offset 1
+// of section 9, and with sections 3 to 5 filled, as our compiled files never have them.
+struct EnvFile : testing_support::CraftedEnv {
     EnvFile() {
-        sections[3] = std::string(10, 'U');
-        sections[4] = std::string(kClamPhonEnvMatrixSize, 'f');
-    }
-
-    PhonEnvPtr Load(int& status) const {
-        std::string out = {char(version), char(language), magic[0], magic[1]}, body;
-        auto put = [&](std::size_t v) { out += {char(v & 0xFF), char(v >> 8)}; };
-        for (auto n : numbers) put(n);
-        for (std::size_t i = 0; i < 9; ++i) {
-            body += Bytes(sections[i]);
-            put(declared[i] >= 0 ? std::size_t(declared[i]) : Bytes(sections[i]).size());
-        }
-        out += body;
-        status = -1;
-        return LoadEnvBytes({out.begin(), out.end()}, &status);
+        version = 1;
+        numbers = {1, 0, 0, 0, 0, 3, 0};  // N0..N6; N5 is trieSize
+        sections = {"",
+                    "",
+                    "skipped",
+                    std::string(10, 'U'),
+                    std::string(kClamPhonEnvMatrixSize, 'f'),
+                    Bytes("<00><00><00>"),
+                    Bytes("<00><00><00>"),
+                    Bytes("<7f><7f><0b>"),
+                    Bytes("<00>ab<00>")};
     }
 };
 
-TEST(PhonEnvLoader, PutsEachSectionInPlaceAndRefusesEachFaultWithItsStatus) {
+// Each refusal at its bound, next to the file one byte or one count away that loads: a file
+// is refused only where the loader or the coding would read outside what it loaded.
+TEST(PhonEnvLoader, PutsEachSectionInPlaceAndRefusesEachFaultAtItsBound) {
     const struct {
         std::function<void(EnvFile&)> change;
         int status = kClamStatusIoError;
     } cases[] = {
         {[](EnvFile& f) { f.magic = "PX"; }, kClamStatusNotPhonEnv},
         {[](EnvFile& f) { f.version = 3; }, kClamStatusBadVersion},
+        {[](EnvFile& f) { f.version = 0; }, kClamStatusBadVersion},
         {[](EnvFile& f) { f.language = 40; }, kClamStatusBadLanguage},
-        {[](EnvFile& f) { f.declared[0] = 1; }},  // the file ends inside section 1
-        {[](EnvFile& f) { f.numbers[0] = 0; }},   // no class
-        {[](EnvFile& f) { f.numbers[0] = 3, f.sections[0] = "a<00>b<00>c"; }},  // 2 strings
-        {[](EnvFile& f) { f.numbers[1] = 3, f.sections[1] = "abcde"; }},        // 5 bytes
-        {[](EnvFile& f) { f.sections[3] = std::string(513, 'x'); }},            // above 512 bytes
-        {[](EnvFile& f) { f.sections[4] = std::string(600, 'x'); }},
-        {[](EnvFile& f) { f.numbers[5] = 4; }},  // the automaton shorter than trieSize
-        {[](EnvFile& f) { f.sections[7] = "<7f><7f><20>"; }},  // an output past section 9
-        {[](EnvFile& f) { f.sections[8] = "<00>abc"; }},       // an output not ended in it
-        {[](EnvFile& f) { f.numbers[6] = 3; }},  // past it with the right-context offset
+        {[](EnvFile& f) { f.language = 0; }, kClamStatusBadLanguage},
+        {[](EnvFile& f) { f.language = 39; }, kClamStatusOk},
+        {[](EnvFile& f) { f.declared[0] = 1; }},                 // the file ends inside section 1
+        {[](EnvFile& f) { f.declared[8] = 5; }},                 // ... or inside section 9
+        {[](EnvFile& f) { f.declared[8] = 2; }, kClamStatusOk},  // bytes after it are left
+        // The class search reads classCount strings of section 1.
+        {[](EnvFile& f) { f.numbers[0] = 0; }, kClamStatusOk},
+        {[](EnvFile& f) { f.numbers[0] = 3, f.sections[0] = Bytes("a<00>b<00>c"); }},
+        {[](EnvFile& f) { f.numbers[0] = 3, f.sections[0] = Bytes("a<00>b<00>c<00>"); },
+         kClamStatusOk},
+        // The coding reads symbolCount entries, the first 256 at most.
+        {[](EnvFile& f) { f.numbers[1] = 3, f.sections[1] = "abcde"; }},
+        {[](EnvFile& f) { f.numbers[1] = 3, f.sections[1] = "abcdef"; }, kClamStatusOk},
+        {[](EnvFile& f) { f.numbers[1] = 300, f.sections[1] = std::string(511, 'x'); }},
+        {[](EnvFile& f) { f.numbers[1] = 300, f.sections[1] = std::string(512, 'x'); },
+         kClamStatusOk},
+        // Sections 4 and 5 go into matrices of 512 bytes.
+        {[](EnvFile& f) { f.sections[3] = std::string(513, 'x'); }},
+        {[](EnvFile& f) { f.sections[4] = std::string(513, 'x'); }},
+        {[](EnvFile& f) { f.sections[3] = std::string(512, 'x'); }, kClamStatusOk},
+        // The automaton walk reads trieSize cells of sections 6, 7 and 8.
+        {[](EnvFile& f) { f.numbers[5] = 4; }},
+        {[](EnvFile& f) { f.sections[5].pop_back(); }},
+        {[](EnvFile& f) { f.sections[6].pop_back(); }},
+        {[](EnvFile& f) { f.sections[7].pop_back(); }},
+        // Rule outputs are bounded where they are read: past section 9 (plainly or with the
+        // right-context offset), or not ended in it.
+        {[](EnvFile& f) { f.sections[7] = Bytes("<7f><7f><20>"); }, kClamStatusOk},
+        {[](EnvFile& f) { f.numbers[6] = 3; }, kClamStatusOk},
+        {[](EnvFile& f) { f.sections[8] = Bytes("<00>abc"); }, kClamStatusOk},
     };
     int status = -1;
     PhonEnvPtr env = EnvFile().Load(status);  // the refusals are the changes alone
@@ -77,8 +90,12 @@ TEST(PhonEnvLoader, PutsEachSectionInPlaceAndRefusesEachFaultWithItsStatus) {
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         EnvFile f;
         cases[i].change(f);
-        EXPECT_EQ(f.Load(status), nullptr) << i;
+        env = f.Load(status);
         EXPECT_EQ(status, cases[i].status) << i;
+        EXPECT_EQ(env != nullptr, status == kClamStatusOk) << i;
+        if (env == nullptr) continue;
+        std::array<char, kClamStoredKeyCapacity> key{};  // the sanitizers watch the reads
+        ClamPhoneticKey("abc", key.data(), kClamPhoneticKeyCapacity, env.get());
     }
 }
 
