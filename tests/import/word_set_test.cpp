@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,6 +36,90 @@ TEST(WordSet, SplitsOnCLocaleWhiteSpaceOnlyAndOrdersByUnsignedBytes) {
     EXPECT_EQ(
         SetOf("abcdefgha \xC3\xA4 abcdefgh\0 \x7F abcdefgh abcdefghZ ab\0 ab abcdefgha"s).Words(),
         ordered);
+}
+
+// Texts whose words stress the sort: few distinct bytes (many repeats), every byte but
+// white space (NUL and bytes from 0x80 on among them), lengths around the multiples of
+// the sort's seven-byte step, long shared prefixes, and a last word that ends the text.
+std::string RandomText(std::mt19937& random, std::size_t words) {
+    static constexpr std::string_view kSpace(" \t\n\v\f\r", 6);
+    std::string bytes;
+    for (int b = 0; b < 256; ++b)
+        if (kSpace.find(static_cast<char>(b)) == std::string_view::npos) bytes.push_back(char(b));
+    const std::size_t alphabet = std::uniform_int_distribution<std::size_t>(1, 8)(random) == 1
+                                     ? bytes.size()
+                                     : std::uniform_int_distribution<std::size_t>(1, 4)(random);
+    const std::string stem(std::uniform_int_distribution<std::size_t>(0, 40)(random),
+                           bytes[random() % bytes.size()]);
+    std::string text;
+    for (std::size_t i = 0; i < words; ++i) {
+        if (i > 0 || random() % 2) text.append(kSpace.substr(random() % 6, 1 + random() % 3));
+        if (random() % 2) text += stem.substr(0, random() % (stem.size() + 1));
+        const std::size_t length = 1 + random() % (random() % 8 == 0 ? 60 : 16);
+        for (std::size_t k = 0; k < length; ++k) text.push_back(bytes[random() % alphabet]);
+    }
+    return text;
+}
+
+std::vector<std::string> Reference(std::string_view text) {
+    std::set<std::string> words;
+    std::size_t at = 0;
+    while ((at = text.find_first_not_of(" \t\n\v\f\r", at)) != std::string_view::npos) {
+        const std::size_t end = std::min(text.find_first_of(" \t\n\v\f\r", at), text.size());
+        words.emplace(text.substr(at, end - at));
+        at = end;
+    }
+    return {words.begin(), words.end()};
+}
+
+std::string Lines(const std::vector<std::string>& words) {
+    std::string text;
+    for (const std::string& word : words) text += word + "\n";
+    return text;
+}
+
+TEST(WordSet, SortsAndMergesAsAPlainReferenceDoes) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 400; ++round) {
+        const std::string sourceText = RandomText(random, random() % 300);
+        const std::string destinationText = RandomText(random, random() % 300);
+        const std::vector<std::string> source = Reference(sourceText);
+        std::vector<std::string> merged = Reference(destinationText);
+        const std::set<std::string> before(merged.begin(), merged.end());
+        std::vector<std::string> expectedAdded;
+        for (const std::string& word : source)
+            if (!before.count(word)) expectedAdded.push_back(word);
+        merged.insert(merged.end(), expectedAdded.begin(), expectedAdded.end());
+        std::sort(merged.begin(), merged.end());
+
+        WordSet destination = SetOf(destinationText);
+        ASSERT_EQ(destination.ToText(), Lines(Reference(destinationText))) << round;
+        std::vector<std::string> added;
+        const std::uint32_t present = destination.MergeFrom(
+            SetOf(sourceText), [&added](std::string_view word) { added.emplace_back(word); });
+        ASSERT_EQ(added, expectedAdded) << round;
+        ASSERT_EQ(present, source.size() - expectedAdded.size()) << round;
+        ASSERT_EQ(destination.ToText(), Lines(merged)) << round;
+    }
+}
+
+// Inputs that make a naive quicksort quadratic; too slow a sort times the test out.
+TEST(WordSet, SortsAdversarialInputsInGoodTime) {
+    const std::size_t n = 200000;
+    std::string equal;
+    for (std::size_t i = 0; i < n; ++i) equal += "same\n";
+    EXPECT_EQ(SetOf(equal).ToText(), "same\n");
+
+    std::string sorted, shared;
+    const std::string prefix(3000, '\x80');
+    for (std::size_t i = 0; i < n; ++i) sorted += std::to_string(1000000 + i) + "\n";
+    for (std::size_t i = 0; i < 4000; ++i) shared += prefix + std::to_string(i % 2000) + " ";
+    std::string reversed;
+    for (std::size_t i = n; i-- > 0;) reversed += std::to_string(1000000 + i) + "\n";
+    EXPECT_EQ(SetOf(sorted).ToText(), sorted);
+    EXPECT_EQ(SetOf(reversed).ToText(), sorted);
+    EXPECT_EQ(SetOf(shared).ToText(), Lines(Reference(shared)));
+    EXPECT_EQ(SetOf(shared).Size(), 2000u);
 }
 
 TEST(WordSet, MergedWordsOutliveTheSourceSet) {
