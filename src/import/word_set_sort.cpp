@@ -1,9 +1,9 @@
-// A multikey quicksort with cached keys: each word carries an integer made of its next
-// bytes, so that most comparisons touch no word bytes, and a group of words that share
-// those bytes moves on to the following bytes together. Three-way partitions make many
-// equal words cost one pass; a partition budget per depth, as in introsort, bounds the
-// cost of bad pivots; a task stack instead of recursion lets words of any length share
-// any prefix.
+// A most-significant-bytes-first string sort with cached keys: each word carries an
+// integer made of its next bytes, the words are sorted by that integer alone (a radix sort
+// for large groups), and each group of words that share those bytes moves on to the
+// following bytes together. Every step is linear or n log n in the words of its group,
+// whatever the words: repeats end at their first key, shared prefixes cost one pass per
+// seven bytes; a task stack instead of recursion lets words of any length share any prefix.
 #include "import/word_set_sort.h"
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -38,18 +39,14 @@ constexpr std::size_t kKeyBytes = 7;
 constexpr std::uint64_t kMore = 8;
 constexpr std::uint64_t kRepeat = ~std::uint64_t{0};  // a low byte no key has
 constexpr std::size_t kSmall = 16;
-constexpr std::size_t kAhead = 8;
+constexpr std::size_t kRadix = 256;
+constexpr std::size_t kAhead = 32;
 
 struct Task {
     Item* first;
     std::size_t count;
     std::size_t depth;
-    int budget;
 };
-
-int BudgetFor(std::size_t count) {
-    return 2 * static_cast<int>(std::bit_width(count)) + 2;
-}
 
 std::uint64_t LoadBigEndian(const unsigned char* bytes) {
     std::uint64_t value;
@@ -84,46 +81,55 @@ class Sorter {
     }
 
     void Sort(Item* items, std::size_t count) {
-        tasks_.push_back({items, count, 0, BudgetFor(count)});
+        tasks_.push_back({items, count, 0});
         while (!tasks_.empty()) {
             const Task task = tasks_.back();
             tasks_.pop_back();
-            Run(task);
+            SortByKey(task.first, task.count);
+            ScheduleTies(task);
         }
     }
 
   private:
-    void Run(Task task) {
-        for (;;) {
-            if (task.count <= kSmall || task.budget == 0) {
-                SortByKey(task.first, task.count);
-                ScheduleTies(task);
-                return;
-            }
-            --task.budget;
-            const auto [less, notGreater] = Partition(task.first, task.count);
-            if (less > 0) tasks_.push_back({task.first, less, task.depth, task.budget});
-            if (notGreater < task.count) {
-                tasks_.push_back(
-                    {task.first + notGreater, task.count - notGreater, task.depth, task.budget});
-            }
-            task.first += less;
-            task.count = notGreater - less;
-            if (!Descend(task)) return;
-        }
-    }
-
-    static void SortByKey(Item* first, std::size_t count) {
-        const auto byKey = [](const Item& a, const Item& b) { return a.key < b.key; };
-        if (count > kSmall) {
-            std::sort(first, first + count, byKey);
-            return;
-        }
+    static void InsertionSortByKey(Item* first, std::size_t count) {
         for (std::size_t i = 1; i < count; ++i) {
             const Item item = first[i];
             std::size_t j = i;
             for (; j > 0 && item.key < first[j - 1].key; --j) first[j] = first[j - 1];
             first[j] = item;
+        }
+    }
+
+    // Least significant byte first, skipping the bytes in which all keys agree.
+    void RadixSortByKey(Item* first, std::size_t count) {
+        std::array<std::array<std::size_t, 256>, 8> counts{};
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint64_t key = first[i].key;
+            for (std::size_t d = 0; d < 8; ++d) ++counts[d][(key >> (8 * d)) & 0xFF];
+        }
+        if (scratch_.size() < count) scratch_.resize(count);
+        Item* from = first;
+        Item* to = scratch_.data();
+        for (std::size_t d = 0; d < 8; ++d) {
+            auto& next = counts[d];
+            if (next[(first->key >> (8 * d)) & 0xFF] == count) continue;
+            std::size_t sum = 0;
+            for (std::size_t& n : next) sum += std::exchange(n, sum);
+            for (std::size_t i = 0; i < count; ++i)
+                to[next[(from[i].key >> (8 * d)) & 0xFF]++] = from[i];
+            std::swap(from, to);
+        }
+        if (from != first) std::copy(from, from + count, first);
+    }
+
+    void SortByKey(Item* first, std::size_t count) {
+        if (count <= kSmall) {
+            InsertionSortByKey(first, count);
+        } else if (count < kRadix) {
+            std::sort(first, first + count,
+                      [](const Item& a, const Item& b) { return a.key < b.key; });
+        } else {
+            RadixSortByKey(first, count);
         }
     }
 
@@ -133,7 +139,7 @@ class Sorter {
         while (start < task.count) {
             std::size_t end = start + 1;
             while (end < task.count && task.first[end].key == task.first[start].key) ++end;
-            Task tie{task.first + start, end - start, task.depth, task.budget};
+            Task tie{task.first + start, end - start, task.depth};
             if (Descend(tie)) tasks_.push_back(tie);
             start = end;
         }
@@ -152,48 +158,13 @@ class Sorter {
             if (i + kAhead < group.count) Prefetch(group.first[i + kAhead], group.depth);
             group.first[i].key = KeyAt(group.first[i], group.depth);
         }
-        group.budget = BudgetFor(group.count);
         return true;
-    }
-
-    static std::uint64_t MedianOfThree(std::uint64_t a, std::uint64_t b, std::uint64_t c) {
-        return std::max(std::min(a, b), std::min(std::max(a, b), c));
-    }
-
-    static std::uint64_t Pivot(const Item* first, std::size_t count) {
-        const auto at = [first](std::size_t i) { return first[i].key; };
-        const std::size_t last = count - 1;
-        const std::size_t mid = count / 2;
-        if (count < 128) return MedianOfThree(at(0), at(mid), at(last));
-        const std::size_t step = count / 8;
-        return MedianOfThree(MedianOfThree(at(0), at(step), at(2 * step)),
-                             MedianOfThree(at(mid - step), at(mid), at(mid + step)),
-                             MedianOfThree(at(last - 2 * step), at(last - step), at(last)));
-    }
-
-    // Puts keys below the pivot first, then those equal to it, then those above; returns
-    // where the equal ones start and end.
-    static std::pair<std::size_t, std::size_t> Partition(Item* first, std::size_t count) {
-        const std::uint64_t pivot = Pivot(first, count);
-        std::size_t less = 0;
-        std::size_t at = 0;
-        std::size_t greater = count;
-        while (at < greater) {
-            const std::uint64_t key = first[at].key;
-            if (key < pivot) {
-                std::swap(first[less++], first[at++]);
-            } else if (key > pivot) {
-                std::swap(first[at], first[--greater]);
-            } else {
-                ++at;
-            }
-        }
-        return {less, greater};
     }
 
     const unsigned char* text_;
     std::size_t size_;
     std::vector<Task> tasks_;
+    std::vector<Item> scratch_;
 };
 
 bool IsWhiteSpace(char c) {
