@@ -1,9 +1,9 @@
 // A sorted set of distinct words. A word is a byte string taken as it stands in its
 // file; the order is byte-wise over unsigned bytes, a prefix before the longer word.
 //
-// The words are views into whole file buffers that the set shares with the sets it
-// was merged with, so reading and merging a large list costs one sort of views and
-// no allocation per word.
+// The words are views into sorted copies of whole file texts, which the set shares with
+// the sets it was merged with, so reading and merging a large list costs one sort and no
+// allocation per word.
 #pragma once
 
 #include <cstdint>
@@ -47,8 +47,9 @@ std::uint32_t WordSet::MergeFrom(const WordSet& source, OnAdded&& added) {
     std::uint32_t present = 0;
     auto mine = words_.begin();
     for (const std::string_view word : source.words_) {
-        while (mine != words_.end() && *mine < word) merged.push_back(*mine++);
-        if (mine != words_.end() && *mine == word) {
+        int order = 1;
+        while (mine != words_.end() && (order = mine->compare(word)) < 0) merged.push_back(*mine++);
+        if (mine != words_.end() && order == 0) {
             ++present;
             merged.push_back(*mine++);
         } else {

@@ -40,7 +40,7 @@ constexpr std::uint64_t kMore = 8;
 constexpr std::uint64_t kRepeat = ~std::uint64_t{0};  // a low byte no key has
 constexpr std::size_t kSmall = 16;
 constexpr std::size_t kRadix = 256;
-constexpr std::size_t kAhead = 32;
+constexpr std::size_t kAhead = 16;
 
 struct Task {
     Item* first;
@@ -191,14 +191,13 @@ std::string SortedDistinctLinesOfHugeText(std::string_view text) {
     return lines;
 }
 
-}  // namespace
-
-std::string SortedDistinctLines(std::string_view text) {
-    if (text.size() > std::numeric_limits<std::uint32_t>::max())
-        return SortedDistinctLinesOfHugeText(text);
-    Sorter sorter(text);
+// The words in the order of the text, each with its key at depth 0. `ascending` tells
+// whether they already stand in strictly ascending order (a file this program wrote).
+std::vector<Item> Split(std::string_view text, const Sorter& sorter, bool& ascending) {
     std::vector<Item> items;
     items.reserve(text.size() / 8);
+    ascending = true;
+    std::string_view previous;
     std::size_t at = 0;
     while (at < text.size()) {
         while (at < text.size() && IsWhiteSpace(text[at])) ++at;
@@ -208,10 +207,16 @@ std::string SortedDistinctLines(std::string_view text) {
         Item item{0, static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(at - start)};
         item.key = sorter.KeyAt(item, 0);
         items.push_back(item);
+        if (ascending) {
+            const std::string_view word = text.substr(start, at - start);
+            ascending = items.size() == 1 || previous < word;
+            previous = word;
+        }
     }
-    sorter.Sort(items.data(), items.size());
-    std::erase_if(items, [](const Item& item) { return item.key == kRepeat; });
+    return items;
+}
 
+std::string Lines(std::string_view text, const std::vector<Item>& items, const Sorter& sorter) {
     std::size_t size = items.size();
     for (const Item& item : items) size += item.length;
     std::string lines;
@@ -222,4 +227,19 @@ std::string SortedDistinctLines(std::string_view text) {
         lines.push_back('\n');
     }
     return lines;
+}
+
+}  // namespace
+
+std::string SortedDistinctLines(std::string_view text) {
+    if (text.size() > std::numeric_limits<std::uint32_t>::max())
+        return SortedDistinctLinesOfHugeText(text);
+    Sorter sorter(text);
+    bool ascending = false;
+    std::vector<Item> items = Split(text, sorter, ascending);
+    if (!ascending) {
+        sorter.Sort(items.data(), items.size());
+        std::erase_if(items, [](const Item& item) { return item.key == kRepeat; });
+    }
+    return Lines(text, items, sorter);
 }
