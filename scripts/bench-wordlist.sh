@@ -61,19 +61,18 @@ def make_words(count):
     rng.shuffle(picked)
     return b"".join(w + b"\n" for w in picked)
 
-prefix = os.path.join(work, "prefix")
-data = os.path.join(prefix, "drive_c/users/user/AppData")
-source = os.path.join(data, "Roaming/Velta/Linguistics/Dictionaries/1058/uk-UA/words.dic")
-destination = os.path.join(data, "LocalLow/Velta/Linguistics/Dictionaries/1058/uk-UA/words.dic")
-logs = os.path.join(data, "LocalLow/Temp")
-sorted_path = os.path.join(work, "sorted.txt")
-env = dict(os.environ, WINEPREFIX=prefix, USER="user")
-
-def clear_outputs():
-    for path in [destination, sorted_path] + [os.path.join(logs, n) for n in
-                                              (os.listdir(logs) if os.path.isdir(logs) else [])]:
-        if os.path.exists(path):
-            os.remove(path)
+# Every run gets a prefix and an output of its own, made before the timing: deleting files
+# between the runs would leave the file system busy (discards, journal) in the next run.
+def layout(count, i):
+    prefix = os.path.join(work, f"{count}-{i}")
+    data = os.path.join(prefix, "drive_c/users/user/AppData")
+    return {
+        "prefix": prefix,
+        "source": os.path.join(data, "Roaming/Velta/Linguistics/Dictionaries/1058/uk-UA/words.dic"),
+        "destination": os.path.join(data, "LocalLow/Velta/Linguistics/Dictionaries/1058/uk-UA/words.dic"),
+        "logs": os.path.join(data, "LocalLow/Temp"),
+        "sorted": os.path.join(work, f"{count}-{i}.sorted"),
+    }
 
 def run(argv, environment):
     """Wall seconds and peak resident memory (MB) of one whole process. The peak comes
@@ -86,36 +85,51 @@ def run(argv, environment):
     with open(memory) as f:
         return seconds, int(f.read().split()[-1]) / 1024
 
-ours_cmd = [tool]
-sort_cmd = ["sort", "-u", source, "-o", sorted_path]
 sort_env = dict(os.environ, LC_ALL="C")
 
-print(f"word-list merge into a missing destination vs LC_ALL=C sort -u; "
-      f"median of {runs} runs each, in turn;"
-      f" ratio: median of the pairs' ratios")
-print(f"{'words':>9} {'MB':>6} {'wordhaul s':>11} {'sort -u s':>10} {'ratio':>6} "
+print(f"word-list merge into a missing destination vs LC_ALL=C sort -u, whole processes: "
+      f"medians of {runs} runs each, in turn (seconds wall, peak resident MB); "
+      f"ratio: of the medians; pairs: median of the pairs' ratios")
+print(f"{'words':>9} {'MB':>6} {'wordhaul s':>11} {'sort -u s':>10} {'ratio':>6} {'pairs':>6} "
       f"{'wordhaul MB':>12} {'sort -u MB':>11}")
+texts = {count: make_words(count) for count in sizes}
+del words_of
+
+def check_outputs(paths):
+    """The destination holds sort's bytes; the log names every word as imported, in order."""
+    with open(paths["sorted"], "rb") as f:
+        expected = f.read()
+    with open(paths["destination"], "rb") as f:
+        if f.read() != expected:
+            sys.exit("the destination differs from sort -u's output")
+    (log,) = os.listdir(paths["logs"])
+    with open(os.path.join(paths["logs"], log), "rb") as f:
+        entries = f.read().split(b"Succesfully imported word:\r\n")[1:]
+    if b"".join(entry.split(b"\r\n", 1)[0] + b"\n" for entry in entries) != expected:
+        sys.exit("the log does not list the imported words")
+
 for count in sizes:
-    text = make_words(count)
-    os.makedirs(os.path.dirname(source), exist_ok=True)
-    with open(source, "wb") as f:
-        f.write(text)
+    master = os.path.join(work, f"{count}.txt")
+    with open(master, "wb") as f:
+        f.write(texts[count])
+    runs_paths = [layout(count, i) for i in range(runs + 1)]
+    for paths in runs_paths:
+        os.makedirs(os.path.dirname(paths["source"]))
+        os.link(master, paths["source"])
+    os.sync()
     ours, theirs = [], []
-    for i in range(runs + 1):
-        clear_outputs()
-        a = run(ours_cmd, env)
-        b = run(sort_cmd, sort_env)
+    for i, paths in enumerate(runs_paths):
+        a = run([tool], dict(os.environ, WINEPREFIX=paths["prefix"], USER="user"))
+        b = run(["sort", "-u", paths["source"], "-o", paths["sorted"]], sort_env)
         if i == 0:
-            with open(destination, "rb") as f, open(sorted_path, "rb") as g:
-                if f.read() != g.read():
-                    sys.exit("the destination differs from sort -u's output")
+            check_outputs(paths)
             continue
         ours.append(a)
         theirs.append(b)
     t_ours = statistics.median(s for s, _ in ours)
     t_theirs = statistics.median(s for s, _ in theirs)
-    ratio = statistics.median(a[0] / b[0] for a, b in zip(ours, theirs))
-    print(f"{count:>9} {len(text) / 1e6:>6.1f} {t_ours:>11.3f} {t_theirs:>10.3f} "
-          f"{ratio:>6.2f} {max(m for _, m in ours):>12.1f} "
-          f"{max(m for _, m in theirs):>11.1f}", flush=True)
+    pairs = statistics.median(a[0] / b[0] for a, b in zip(ours, theirs))
+    print(f"{count:>9} {len(texts[count]) / 1e6:>6.1f} {t_ours:>11.3f} {t_theirs:>10.3f} "
+          f"{t_ours / t_theirs:>6.2f} {pairs:>6.2f} {statistics.median(m for _, m in ours):>12.1f} "
+          f"{statistics.median(m for _, m in theirs):>11.1f}", flush=True)
 EOF

@@ -32,6 +32,11 @@ class WordSet {
 
     // Each word followed by a line feed, in ascending order.
     std::string ToText() const;
+    // The same text in pieces of about 64 KiB, each handed to write(piece), which returns
+    // false on failure: a large set is written without a copy of its whole text. False
+    // at the first failed piece.
+    template <typename WritePiece>
+    bool WriteText(WritePiece&& write) const;
 
   private:
     void KeepBuffersOf(const WordSet& other);
@@ -61,4 +66,20 @@ std::uint32_t WordSet::MergeFrom(const WordSet& source, OnAdded&& added) {
     words_ = std::move(merged);
     KeepBuffersOf(source);
     return present;
+}
+
+template <typename WritePiece>
+bool WordSet::WriteText(WritePiece&& write) const {
+    constexpr std::size_t kPiece = std::size_t{1} << 16;
+    std::string piece;
+    piece.reserve(kPiece);
+    for (const std::string_view word : words_) {
+        piece.append(word);
+        piece.push_back('\n');
+        if (piece.size() >= kPiece) {
+            if (!write(std::string_view(piece))) return false;
+            piece.clear();
+        }
+    }
+    return piece.empty() || write(std::string_view(piece));
 }
