@@ -126,6 +126,9 @@ for count in sizes:
             continue
         ours.append(a)
         theirs.append(b)
+    if os.environ.get("BENCH_VERBOSE"):
+        print("  ours ", " ".join(f"{s:.3f}" for s, _ in ours))
+        print("  sort ", " ".join(f"{s:.3f}" for s, _ in theirs))
     t_ours = statistics.median(s for s, _ in ours)
     t_theirs = statistics.median(s for s, _ in theirs)
     pairs = statistics.median(a[0] / b[0] for a, b in zip(ours, theirs))

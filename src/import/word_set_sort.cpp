@@ -171,8 +171,8 @@ bool IsWhiteSpace(char c) {
     return kWhiteSpace[static_cast<unsigned char>(c)];
 }
 
-// For texts beyond the 32-bit offsets of Item.
-std::string SortedDistinctLinesOfHugeText(std::string_view text) {
+// For texts beyond the fast sort's limit.
+std::string PlainSortedDistinctLines(std::string_view text) {
     std::vector<std::string_view> words;
     std::size_t at = 0;
     while (at < text.size()) {
@@ -231,9 +231,9 @@ std::string Lines(std::string_view text, const std::vector<Item>& items, const S
 
 }  // namespace
 
-std::string SortedDistinctLines(std::string_view text) {
-    if (text.size() > std::numeric_limits<std::uint32_t>::max())
-        return SortedDistinctLinesOfHugeText(text);
+std::string SortedDistinctLines(std::string_view text, std::size_t fastSortLimit) {
+    if (text.size() > std::min(fastSortLimit, kFastSortLimit))
+        return PlainSortedDistinctLines(text);
     Sorter sorter(text);
     bool ascending = false;
     std::vector<Item> items = Split(text, sorter, ascending);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "import/word_set_sort.h"
 #include "import/wordlist_import.h"
 #include "support/fault_platform.h"
 #include "support/temp_prefix.h"
@@ -25,17 +26,18 @@ WordSet SetOf(std::string text) {
     return set;
 }
 
-// The sort compares the first eight bytes as one number: words that agree there, and NULs
+// The sort compares seven bytes at a time as one number: words that agree there, and NULs
 // that look like its zero padding, must still come in byte order, a prefix first.
 TEST(WordSet, SplitsOnCLocaleWhiteSpaceOnlyAndOrdersByUnsignedBytes) {
     const Words split{"a", "b", "c", "g\xA0h", "i\x85j", "k\0l"sv};
     EXPECT_EQ(SetOf(" a\tb\v\fc\r\n g\xA0h i\x85j k\0l"s).Words(), split);
 
-    const Words ordered{"ab",        "ab\0"sv,    "abcdefgh", "abcdefgh\0"sv,
-                        "abcdefghZ", "abcdefgha", "\x7F",     "\xC3\xA4"};
-    EXPECT_EQ(
-        SetOf("abcdefgha \xC3\xA4 abcdefgh\0 \x7F abcdefgh abcdefghZ ab\0 ab abcdefgha"s).Words(),
-        ordered);
+    const Words ordered{"ab",           "ab\0"sv,    "abcdefg",   "abcdefg\0"sv, "abcdefgh",
+                        "abcdefgh\0"sv, "abcdefghZ", "abcdefgha", "\x7F",        "\xC3\xA4"};
+    EXPECT_EQ(SetOf("abcdefgha \xC3\xA4 abcdefgh\0 \x7F abcdefgh abcdefg\0 abcdefghZ ab\0 ab "
+                    "abcdefg abcdefgha"s)
+                  .Words(),
+              ordered);
 }
 
 // Texts whose words stress the sort: few distinct bytes (many repeats), every byte but
@@ -61,15 +63,18 @@ std::string RandomText(std::mt19937& random, std::size_t words) {
     return text;
 }
 
+// The plain way: every word, then std::sort and std::unique.
 std::vector<std::string> Reference(std::string_view text) {
-    std::set<std::string> words;
+    std::vector<std::string> words;
     std::size_t at = 0;
     while ((at = text.find_first_not_of(" \t\n\v\f\r", at)) != std::string_view::npos) {
         const std::size_t end = std::min(text.find_first_of(" \t\n\v\f\r", at), text.size());
-        words.emplace(text.substr(at, end - at));
+        words.emplace_back(text.substr(at, end - at));
         at = end;
     }
-    return {words.begin(), words.end()};
+    std::sort(words.begin(), words.end());
+    words.erase(std::unique(words.begin(), words.end()), words.end());
+    return words;
 }
 
 std::string Lines(const std::vector<std::string>& words) {
@@ -97,6 +102,13 @@ TEST(WordSet, SortsAndMergesAsAPlainReferenceDoes) {
         const std::string sortedText = Lines(Reference(destinationText));
         ASSERT_EQ(SetOf(sortedText).ToText(), sortedText) << round;
         ASSERT_EQ(SetOf(sortedText + sortedText).ToText(), sortedText) << round;
+
+        // Texts beyond the fast sort's limit take a plain sort.
+        const std::size_t size = destinationText.size();
+        ASSERT_EQ(SortedDistinctLines(destinationText, size), sortedText) << round;
+        if (size > 0) {
+            ASSERT_EQ(SortedDistinctLines(destinationText, size - 1), sortedText) << round;
+        }
 
         WordSet destination = SetOf(destinationText);
         ASSERT_EQ(destination.ToText(), sortedText) << round;
@@ -155,9 +167,14 @@ TEST(WordListFiles, ReadInTextModeAndReplacedWholeOrNotAtAll) {
     testing_support::FaultPlatform system;
     testing_support::ScopedPlatform use(system);
     const std::string before = TempPrefix::ReadFile(folder / "d.dic");
-    set = SetOf("new word");
-    for (const Op op : {Op::kOpenStream, Op::kStreamWrite, Op::kReplace}) {
-        system.FailNth(op, 1);
+    // Written in pieces of 64 KiB: a failure in a later piece must be caught too.
+    std::string words;
+    for (int i = 0; i < 20000; ++i) words += "new" + std::to_string(i) + " ";
+    set = SetOf(words);
+    const std::pair<Op, int> faults[] = {
+        {Op::kOpenStream, 1}, {Op::kStreamWrite, 1}, {Op::kStreamWrite, 2}, {Op::kReplace, 1}};
+    for (const auto& [op, nth] : faults) {
+        system.FailNth(op, nth);
         EXPECT_FALSE(ReplaceWordList(L"C:\\words\\d.dic", set));
         system.ClearFaults();
         EXPECT_EQ(TempPrefix::ReadFile(folder / "d.dic"), before);
@@ -165,7 +182,9 @@ TEST(WordListFiles, ReadInTextModeAndReplacedWholeOrNotAtAll) {
             << "a replacement file was left behind";
     }
     ASSERT_TRUE(ReplaceWordList(L"C:\\words\\d.dic", set));
-    EXPECT_EQ(TempPrefix::ReadFile(folder / "d.dic"), "new\nword\n");
+    EXPECT_EQ(TempPrefix::ReadFile(folder / "d.dic"), set.ToText());
+    ASSERT_TRUE(ReplaceWordList(L"C:\\words\\d.dic", WordSet()));
+    EXPECT_EQ(TempPrefix::ReadFile(folder / "d.dic"), "");
 }
 
 }  // namespace
