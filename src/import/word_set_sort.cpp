@@ -171,16 +171,20 @@ bool IsWhiteSpace(char c) {
     return kWhiteSpace[static_cast<unsigned char>(c)];
 }
 
+// Finds the next word at or after `at`: false when none is left; else true, with `at` at
+// the word's first byte and `end` past its last.
+bool NextWord(std::string_view text, std::size_t& at, std::size_t& end) {
+    while (at < text.size() && IsWhiteSpace(text[at])) ++at;
+    end = at;
+    while (end < text.size() && !IsWhiteSpace(text[end])) ++end;
+    return end > at;
+}
+
 // For texts beyond the fast sort's limit.
 std::string PlainSortedDistinctLines(std::string_view text) {
     std::vector<std::string_view> words;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        while (at < text.size() && IsWhiteSpace(text[at])) ++at;
-        const std::size_t start = at;
-        while (at < text.size() && !IsWhiteSpace(text[at])) ++at;
-        if (at > start) words.push_back(text.substr(start, at - start));
-    }
+    for (std::size_t at = 0, end = 0; NextWord(text, at, end); at = end)
+        words.push_back(text.substr(at, end - at));
     std::sort(words.begin(), words.end());
     words.erase(std::unique(words.begin(), words.end()), words.end());
     std::string lines;
@@ -198,17 +202,12 @@ std::vector<Item> Split(std::string_view text, const Sorter& sorter, bool& ascen
     items.reserve(text.size() / 8);
     ascending = true;
     std::string_view previous;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        while (at < text.size() && IsWhiteSpace(text[at])) ++at;
-        const std::size_t start = at;
-        while (at < text.size() && !IsWhiteSpace(text[at])) ++at;
-        if (at == start) continue;
-        Item item{0, static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(at - start)};
+    for (std::size_t at = 0, end = 0; NextWord(text, at, end); at = end) {
+        Item item{0, static_cast<std::uint32_t>(at), static_cast<std::uint32_t>(end - at)};
         item.key = sorter.KeyAt(item, 0);
         items.push_back(item);
         if (ascending) {
-            const std::string_view word = text.substr(start, at - start);
+            const std::string_view word = text.substr(at, end - at);
             ascending = items.size() == 1 || previous < word;
             previous = word;
         }
