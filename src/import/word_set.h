@@ -1,9 +1,9 @@
 // A sorted set of distinct words. A word is a byte string taken as it stands in its
 // file; the order is byte-wise over unsigned bytes, a prefix before the longer word.
 //
-// The words are views into whole file buffers that the set shares with the sets it
-// was merged with, so reading and merging a large list costs one sort of views and
-// no allocation per word.
+// The words are views into sorted copies of whole file texts, which the set shares with
+// the sets it was merged with, so reading and merging a large list costs one sort and no
+// allocation per word.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +32,11 @@ class WordSet {
 
     // Each word followed by a line feed, in ascending order.
     std::string ToText() const;
+    // The same text in pieces of about 64 KiB, each handed to write(piece), which returns
+    // false on failure: a large set is written without a copy of its whole text. False
+    // at the first failed piece.
+    template <typename WritePiece>
+    bool WriteText(WritePiece&& write) const;
 
   private:
     void KeepBuffersOf(const WordSet& other);
@@ -47,8 +52,9 @@ std::uint32_t WordSet::MergeFrom(const WordSet& source, OnAdded&& added) {
     std::uint32_t present = 0;
     auto mine = words_.begin();
     for (const std::string_view word : source.words_) {
-        while (mine != words_.end() && *mine < word) merged.push_back(*mine++);
-        if (mine != words_.end() && *mine == word) {
+        int order = 1;
+        while (mine != words_.end() && (order = mine->compare(word)) < 0) merged.push_back(*mine++);
+        if (mine != words_.end() && order == 0) {
             ++present;
             merged.push_back(*mine++);
         } else {
@@ -60,4 +66,20 @@ std::uint32_t WordSet::MergeFrom(const WordSet& source, OnAdded&& added) {
     words_ = std::move(merged);
     KeepBuffersOf(source);
     return present;
+}
+
+template <typename WritePiece>
+bool WordSet::WriteText(WritePiece&& write) const {
+    constexpr std::size_t kPiece = std::size_t{1} << 16;
+    std::string piece;
+    piece.reserve(kPiece);
+    for (const std::string_view word : words_) {
+        piece.append(word);
+        piece.push_back('\n');
+        if (piece.size() >= kPiece) {
+            if (!write(std::string_view(piece))) return false;
+            piece.clear();
+        }
+    }
+    return piece.empty() || write(std::string_view(piece));
 }

@@ -20,7 +20,8 @@ bool ReadWordList(const std::wstring& path, WordSet& set) {
 bool WriteWordList(const std::wstring& path, const WordSet& set) {
     auto out = platform::CurrentPlatform().OpenOutputStream(path, platform::StreamMode::kBinary);
     if (!out) return false;
-    const bool written = out->Write(set.ToText());
+    const bool written =
+        set.WriteText([&out](std::string_view piece) { return out->Write(piece); });
     return out->Close() && written;
 }
 

@@ -1,4 +1,6 @@
-// Merging a large word list against `LC_ALL=C sort -u` on the same file.
+// Merging a large word list, timed inside the process, with one `LC_ALL=C sort -u` of the
+// same file beside it. The comparison of whole runs on real words, in turn and with
+// medians, is scripts/bench-wordlist.sh.
 //
 //   wordhaul_bench wordlist [WORDS]   (default: 1000000 words, about 10 MB)
 #include <cstdio>
