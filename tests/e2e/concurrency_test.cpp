@@ -1,6 +1,6 @@
 // Two runs on one profile, a run killed while it holds the run lock, and destinations that
 // another program holds open for writing. Each pair of runs is started with a delay between
-// the two; $WORDHAUL_CONCURRENCY_REPEAT sets how often each delay is tried (2 by default).
+// the two; $WORDHAUL_CONCURRENCY_REPEAT sets how often each delay is tried (3 by default).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -51,6 +51,12 @@ std::string AsText(const WordSet& words) {
     return text;
 }
 
+std::string Names(const std::map<std::string, std::string>& files) {
+    std::string names;
+    for (const auto& [name, bytes] : files) names += name + "\n";
+    return names;
+}
+
 WordSet Union(WordSet a, const WordSet& b) {
     a.insert(b.begin(), b.end());
     return a;
@@ -81,14 +87,14 @@ struct Profiles {
     }
 
     void ExpectUntouched(const Outcome& outcome) const {
-        ASSERT_EQ(outcome.localLowFiles.size(), 2u);
+        ASSERT_EQ(outcome.localLowFiles.size(), 2u) << Names(outcome.localLowFiles);
         EXPECT_TRUE(outcome.localLowFiles.at(kFolder + kClam) == clamHeldBytes);
         EXPECT_TRUE(outcome.localLowFiles.at(kFolder + kWordList) == listHeldBytes);
     }
 
     // Every word of both trees in its destination, which is sound; nothing else is left.
     void ExpectComplete(const Outcome& outcome) const {
-        ASSERT_EQ(outcome.localLowFiles.size(), 2u);
+        ASSERT_EQ(outcome.localLowFiles.size(), 2u) << Names(outcome.localLowFiles);
         const std::string& clam = outcome.localLowFiles.at(kFolder + kClam);
         EXPECT_EQ(VerifyClam(clam, 1), "");
         const std::vector<std::string> stored = ListClam(clam, 1);
@@ -98,6 +104,11 @@ struct Profiles {
                     AsText(Union(listSource, listHeld)));
     }
 };
+
+// The console output as the native build writes it: under Wine every line ends with CR LF.
+std::string Console(const ChildProcess& run) {
+    return std::regex_replace(run.Output(), std::regex("\r\n"), "\n");
+}
 
 bool HasLogFile(const std::filesystem::path& folder) {
     std::error_code ignored;
@@ -109,7 +120,7 @@ bool HasLogFile(const std::filesystem::path& folder) {
 
 int Repetitions() {
     const char* setting = std::getenv("WORDHAUL_CONCURRENCY_REPEAT");
-    return setting != nullptr && std::atoi(setting) > 0 ? std::atoi(setting) : 2;
+    return setting != nullptr && std::atoi(setting) > 0 ? std::atoi(setting) : 3;
 }
 
 bool Completed(const std::string& console) {
@@ -119,21 +130,35 @@ bool Completed(const std::string& console) {
 
 class Concurrency : public ::testing::TestWithParam<std::string> {};
 
-// In every other pair a run does not wait, so that one of the two may stop with the INFO
-// text; in the others a run waits up to the full minute, and both complete.
+// How long a run on its own takes, from its start to its end.
+std::chrono::milliseconds TimeOneRun(const std::string& runner, const Profiles& profiles) {
+    const Profile profile(runner, profiles.scenario);
+    const auto start = std::chrono::steady_clock::now();
+    ChildProcess run(profile.Command());
+    EXPECT_EQ(run.Wait(), 0);
+    const auto took = std::chrono::steady_clock::now() - start;
+    profiles.ExpectComplete(profile.Collect("", 0));
+    return std::chrono::duration_cast<std::chrono::milliseconds>(took);
+}
+
+// The second run starts with the first, during it, near its end and just after it. In odd
+// repetitions a run does not wait, so that one of the two may stop with the INFO text; in
+// the others a run waits up to the full minute, and both complete.
 TEST_P(Concurrency, TwoRunsStartedTogetherOrShortlyAfterEachOtherLoseNoWord) {
     const Profiles& profiles = Profiles::Shared();
-    const bool wine = GetParam() == "wine";
-    const std::vector<std::chrono::milliseconds> delays =
-        wine ? std::vector{0ms, 150ms, 400ms, 900ms} : std::vector{0ms, 30ms, 100ms, 300ms};
-    int pair = 0;
-    int stopped = 0;
+    const auto took = TimeOneRun(GetParam(), profiles);
+    const std::vector<std::chrono::milliseconds> delays = {0ms, took / 10, took / 2, took * 9 / 10,
+                                                           took * 11 / 10};
+    int pairs = 0;
     int waited = 0;
+    int stopped = 0;
+    int numbered = 0;
     for (int repetition = 0; repetition < Repetitions(); ++repetition) {
+        const bool noWait = repetition % 2 == 1;
         for (const auto delay : delays) {
-            const bool noWait = pair++ % 2 == 1;
             SCOPED_TRACE("delay " + std::to_string(delay.count()) + " ms, repetition " +
                          std::to_string(repetition) + (noWait ? ", no wait" : ""));
+            ++pairs;
             const Profile profile(GetParam(), profiles.scenario);
             const std::vector<std::string> settings =
                 noWait ? std::vector{kNoWait} : std::vector<std::string>{};
@@ -143,7 +168,7 @@ TEST_P(Concurrency, TwoRunsStartedTogetherOrShortlyAfterEachOtherLoseNoWord) {
             int completed = 0;
             for (ChildProcess* run : {&first, &second}) {
                 const int status = run->Wait();
-                const std::string console = run->Output();
+                const std::string console = Console(*run);
                 waited += console.find(kWaiting) != std::string::npos;
                 if (status == 1 && console == kBanner + kWaiting + kGivingUp) {
                     EXPECT_TRUE(noWait);
@@ -158,16 +183,20 @@ TEST_P(Concurrency, TwoRunsStartedTogetherOrShortlyAfterEachOtherLoseNoWord) {
             const Outcome outcome = profile.Collect("", 0);
             EXPECT_EQ(outcome.logNames.size(), static_cast<std::size_t>(completed));
             for (const std::string& name : outcome.logNames) {
+                std::smatch parts;
                 EXPECT_TRUE(
-                    std::regex_match(name, std::regex(R"(Wordhaul_\d{8}_\d{6}(_\d+)?\.log)")))
+                    std::regex_match(name, parts, std::regex(R"(Wordhaul_\d{8}_\d{6}(_2)?\.log)")))
                     << name;
+                numbered += parts[1].matched;
             }
             profiles.ExpectComplete(outcome);
             if (HasFailure()) return;
         }
     }
-    std::printf("%d pairs of runs: %d waited for the other, %d stopped with the INFO text\n", pair,
-                waited, stopped);
+    std::printf(
+        "One run took %d ms. %d pairs of runs: %d runs waited for the other, %d stopped with "
+        "the INFO text, %d logs were numbered\n",
+        static_cast<int>(took.count()), pairs, waited, stopped, numbered);
 }
 
 // A run that finds the lock held longer than it waits stops and leaves everything as it was;
@@ -184,7 +213,7 @@ TEST_P(Concurrency, ALockHeldLongerThanTheWaitStopsTheRunWithItsInfoText) {
         ChildProcess run(profile.Command({kShortWait}));
         EXPECT_EQ(run.Wait(), 1);
         EXPECT_GE(std::chrono::steady_clock::now() - start, 1500ms);
-        EXPECT_EQ(run.Output(), kBanner + kWaiting + kGivingUp);
+        EXPECT_EQ(Console(run), kBanner + kWaiting + kGivingUp);
         holder.CloseInput();
         EXPECT_EQ(holder.Wait(), 0);
     }
@@ -194,7 +223,7 @@ TEST_P(Concurrency, ALockHeldLongerThanTheWaitStopsTheRunWithItsInfoText) {
 
     ChildProcess run(profile.Command({kShortWait}));
     EXPECT_EQ(run.Wait(), 0);
-    EXPECT_EQ(run.Output().find(kWaiting), std::string::npos);
+    EXPECT_EQ(Console(run).find(kWaiting), std::string::npos);
     profiles.ExpectComplete(profile.Collect("", 0));
 }
 
@@ -215,8 +244,8 @@ TEST_P(Concurrency, ARunKilledWhileItHoldsTheLockDoesNotBlockTheNextRun) {
     }
     ChildProcess next(profile.Command({kShortWait}));
     EXPECT_EQ(next.Wait(), 0);
-    EXPECT_TRUE(Completed(next.Output())) << next.Output();
-    EXPECT_EQ(next.Output().find(kWaiting), std::string::npos);
+    EXPECT_TRUE(Completed(Console(next))) << Console(next);
+    EXPECT_EQ(Console(next).find(kWaiting), std::string::npos);
     const Outcome outcome = profile.Collect("", 0);
     EXPECT_EQ(outcome.logNames.size(), 2u);
     profiles.ExpectComplete(outcome);
@@ -237,15 +266,15 @@ TEST_P(Concurrency, ADestinationThatAnotherProgramWritesIsReportedAndLeftAsItWas
         "C:\\users\\" + kUser +
         "\\AppData\\LocalLow\\Velta\\Linguistics\\Dictionaries\\1033\\en-US\\";
     const std::string next = "\nContinuing to process next dictionary ...\n";
-    EXPECT_NE(run.Output().find("ERROR: Unable to open/create clam file in read/write mode\n" +
+    EXPECT_NE(Console(run).find("ERROR: Unable to open/create clam file in read/write mode\n" +
                                 folder + "user.clam" + next),
               std::string::npos)
-        << run.Output();
-    EXPECT_NE(run.Output().find("ERROR: Unable to write destination dictionary\n" + folder +
+        << Console(run);
+    EXPECT_NE(Console(run).find("ERROR: Unable to write destination dictionary\n" + folder +
                                 "user.dic" + next),
               std::string::npos)
-        << run.Output();
-    EXPECT_TRUE(run.Output().ends_with("\nProcessing complete.\n"));
+        << Console(run);
+    EXPECT_TRUE(Console(run).ends_with("\nProcessing complete.\n"));
     clamHolder.CloseInput();
     listHolder.CloseInput();
     EXPECT_EQ(clamHolder.Wait(), 0);
