@@ -15,10 +15,6 @@ Platform* SetPlatform(Platform* replacement) {
     return previous;
 }
 
-}  // namespace platform
-
-namespace platform {
-
 unsigned int RunLockWaitFromSetting(const char* text) {
     constexpr unsigned int kDefault = 60000;
     constexpr unsigned int kMost = 3600000;

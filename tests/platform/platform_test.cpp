@@ -59,6 +59,16 @@ TEST(PlatformLayer, ALockFileHasOneHolderAtATimeAndGoesWithItsHold) {
               platform::LockAttempt::kFailed);
 }
 
+TEST(PlatformLayer, TheRunLockWaitIsAMinuteUnlessAValidSettingSaysOtherwise) {
+    EXPECT_EQ(platform::RunLockWaitFromSetting(nullptr), 60000u);
+    EXPECT_EQ(platform::RunLockWaitFromSetting(""), 60000u);
+    EXPECT_EQ(platform::RunLockWaitFromSetting("0"), 0u);
+    EXPECT_EQ(platform::RunLockWaitFromSetting("3600000"), 3600000u);
+    EXPECT_EQ(platform::RunLockWaitFromSetting("3600001"), 60000u);
+    EXPECT_EQ(platform::RunLockWaitFromSetting("99999999999999999999999"), 60000u);
+    EXPECT_EQ(platform::RunLockWaitFromSetting("15s"), 60000u);
+}
+
 TEST(PlatformLayer, ANewOutputFileIsNeverOneThatExists) {
     TempPrefix prefix;
     auto& system = platform::NativePlatform();
