@@ -1,8 +1,10 @@
 #include "app/reporting.h"
 
 #include <cstdio>
+#include <string>
 
 #include "app/folder_path.h"
+#include "app/run_lock.h"
 #include "app/system_info.h"
 #include "app/text_conversion.h"
 
@@ -13,8 +15,24 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// Enough for every run of one second to have its own name.
+constexpr int kMostLogNames = 999;
+
 void WriteToLog(std::string_view bytes) {
     if (g_logFile) g_logFile->Write(bytes);
+}
+
+// Creates the log file under the first name that no file has: the plain one, then the
+// numbered ones. Null when a file cannot be made for another reason.
+std::unique_ptr<platform::OutputStream> CreateLogFile(const std::wstring& folder,
+                                                      const std::string& name) {
+    auto& system = platform::CurrentPlatform();
+    for (int number = 1; number <= kMostLogNames; ++number) {
+        g_logFilePath = JoinPath(folder, Utf8ToWide(NumberedLogFileName(name, number)));
+        auto stream = system.CreateOutputStream(g_logFilePath, platform::StreamMode::kText);
+        if (stream || !system.PathExists(g_logFilePath)) return stream;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -26,24 +44,31 @@ std::string MakeLogFileName(const platform::LocalTime& time) {
     return name;
 }
 
+std::string NumberedLogFileName(const std::string& name, int number) {
+    if (number == 1) return name;
+    const auto dot = name.rfind('.');
+    return name.substr(0, dot) + "_" + std::to_string(number) + name.substr(dot);
+}
+
 bool OpenLogFile() {
     auto& system = platform::CurrentPlatform();
-    const std::string fileName = MakeLogFileName(system.GetLocalTime());
     g_logFilePath = GetLocalLowFolder();
     if (g_logFilePath.empty()) {
         system.ConsoleWrite("ERROR: Unable to get user's LocalLow folder path.");
         return false;
     }
-    g_logFilePath = JoinPath(g_logFilePath, Utf8ToWide("Temp"));
-    if (!CreateFolderPath(g_logFilePath)) {
+    const std::wstring folder = JoinPath(g_logFilePath, Utf8ToWide("Temp"));
+    g_logFilePath = folder;
+    if (!CreateFolderPath(folder)) {
         system.ConsoleWrite("ERROR: Unable to create Temp folder for log file: ");
-        system.ConsoleWriteWide(g_logFilePath);
+        system.ConsoleWriteWide(folder);
         system.ConsoleWrite("\n");
         system.ConsoleFlush();
         return false;
     }
-    g_logFilePath = JoinPath(g_logFilePath, Utf8ToWide(fileName));
-    g_logFile = system.OpenOutputStream(g_logFilePath, platform::StreamMode::kText);
+    // A run that waited for another one names its log by the time it got the lock.
+    if (!AcquireRunLock(folder)) return false;
+    g_logFile = CreateLogFile(folder, MakeLogFileName(system.GetLocalTime()));
     WriteToLog(kByteOrderMark);
     return true;
 }

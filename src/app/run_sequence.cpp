@@ -5,6 +5,7 @@
 #include "app/folder_locations.h"
 #include "app/folder_walk.h"
 #include "app/reporting.h"
+#include "app/run_lock.h"
 #include "app/system_info.h"
 #include "platform/platform.h"
 
@@ -52,6 +53,7 @@ int RunWordhaul() {
         LogWideMessage(info);
         ConsoleWideLine(info);
         CloseLogFile();
+        ReleaseRunLock();
         return StopEarly();
     }
 
@@ -60,5 +62,6 @@ int RunWordhaul() {
     LogMessage("\nProcessing complete.");
     ConsoleLine("\nProcessing complete.");
     CloseLogFile();
+    ReleaseRunLock();
     return 0;
 }

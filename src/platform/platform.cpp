@@ -15,4 +15,17 @@ Platform* SetPlatform(Platform* replacement) {
     return previous;
 }
 
+unsigned int RunLockWaitFromSetting(const char* text) {
+    constexpr unsigned int kDefault = 60000;
+    constexpr unsigned int kMost = 3600000;
+    if (text == nullptr || *text == '\0') return kDefault;
+    unsigned long value = 0;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9') return kDefault;
+        value = value * 10 + static_cast<unsigned long>(*c - '0');
+        if (value > kMost) return kDefault;
+    }
+    return static_cast<unsigned int>(value);
+}
+
 }  // namespace platform

@@ -84,6 +84,15 @@ class OutputStream {
 
 enum class StreamMode { kText, kBinary };
 
+// --- Run lock -------------------------------------------------------------------------
+// The hold on a lock file; destroying it releases the lock (so does the end of the process).
+class HeldLock {
+  public:
+    virtual ~HeldLock() = default;
+};
+
+enum class LockAttempt { kTaken, kBusy, kFailed };
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -145,6 +154,20 @@ class Platform {
     virtual void ConsoleWriteWide(std::wstring_view text) = 0;
     virtual void ConsoleFlush() = 0;
 
+    // --- Run lock -----------------------------------------------------------------
+    // One try at the lock file `path`, made when missing. kBusy while another process (or
+    // another hold in this one) has it; kFailed when it cannot be opened for another reason.
+    // Windows: no sharing and deleted on close; POSIX: flock, and removed before release.
+    virtual LockAttempt TryLockFile(const std::wstring& path, std::unique_ptr<HeldLock>& lock) = 0;
+    // Waits without using the processor.
+    virtual void Sleep(unsigned int milliseconds) = 0;
+    // How long a run waits for another one: 60 s, or $WORDHAUL_RUN_LOCK_WAIT_MS for tests.
+    virtual unsigned int RunLockWaitMilliseconds() = 0;
+    // Creates a new file for output, with no sharing restriction; null when a file of that
+    // name exists or it cannot be created.
+    virtual std::unique_ptr<OutputStream> CreateOutputStream(const std::wstring& path,
+                                                             StreamMode mode) = 0;
+
     // --- Process ------------------------------------------------------------------
     // Flushes the console and ends the process with the status (the C runtime's exit).
     [[noreturn]] virtual void Exit(int status) = 0;
@@ -168,5 +191,9 @@ namespace platform {
 // fails only where the system's conversion fails. Both convert the whole view, NULs too.
 bool Utf8ToWideChars(std::string_view utf8, std::wstring& wide);
 bool WideToUtf8Chars(std::wstring_view wide, std::string& utf8);
+
+// The run lock's wait bound from the text of $WORDHAUL_RUN_LOCK_WAIT_MS (null when unset):
+// a decimal count of milliseconds up to an hour, else 60000.
+unsigned int RunLockWaitFromSetting(const char* text);
 
 }  // namespace platform

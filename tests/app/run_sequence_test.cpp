@@ -1,5 +1,5 @@
-// The early stops of a run, what survives a log file that cannot be opened, and the bound
-// of the LocalLow path.
+// The early stops of a run, what survives a log file that cannot be opened, the wait for
+// another run, the names of the log files, and the bound of the LocalLow path.
 #include "app/run_sequence.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "app/reporting.h"
+#include "app/run_lock.h"
 #include "app/system_info.h"
 #include "support/fault_platform.h"
 #include "support/temp_prefix.h"
@@ -31,6 +32,7 @@ int RunInProcess() {
         status = exit.status;
     }
     CloseLogFile();
+    ReleaseRunLock();
     return status;
 }
 
@@ -96,6 +98,82 @@ TEST(RunSequence, LaterSystemsRunAndARunGoesOnWhenTheLogCannotBeOpened) {
     EXPECT_EQ(system.console, kBanner + "\nStarted processing.\n\nProcessing complete.\n");
     EXPECT_TRUE(fs::is_empty(prefix.LocalLow() / "Temp"));
     EXPECT_EQ(TempPrefix::ReadFile(prefix.LocalLow() / place), "word\n");
+}
+
+// Another run holds the lock until the n-th attempt of this one, in which it lets go.
+TEST(RunLock, ARunWaitsForAnotherOneUpToItsBoundThenStopsWithInfoAndNoLog) {
+    const std::string waiting =
+        "\nAnother run of Wordhaul is in progress for this user. Waiting for it to end ...\n";
+    const unsigned int bound = 60000;
+    const int lastAttempt = bound / kRunLockRetryMilliseconds + 1;
+    for (const int freedAt : {2, lastAttempt, lastAttempt + 1}) {
+        SCOPED_TRACE(freedAt);
+        TempPrefix prefix;
+        TempPrefix::WriteFile(prefix.Roaming() / "Velta/Linguistics/Dictionaries/1/2/a.dic", "a");
+        fs::create_directories(prefix.LocalLow() / "Temp");
+        FaultPlatform system;
+        ScopedPlatform use(system);
+        auto& native = platform::NativePlatform();
+        const std::wstring path = L"C:\\users\\wordhaul\\AppData\\LocalLow\\Temp\\Wordhaul.lock";
+        std::unique_ptr<platform::HeldLock> other;
+        ASSERT_EQ(native.TryLockFile(path, other), platform::LockAttempt::kTaken);
+        int attempts = 0;
+        system.lockFile = [&](const std::wstring& asked,
+                              std::unique_ptr<platform::HeldLock>& lock) {
+            EXPECT_EQ(asked, path);
+            if (++attempts == freedAt) other.reset();
+            return native.TryLockFile(asked, lock);
+        };
+        const bool gotIt = freedAt <= lastAttempt;
+        EXPECT_EQ(RunInProcess(), gotIt ? 0 : 1);
+        EXPECT_EQ(attempts, std::min(freedAt, lastAttempt));
+        EXPECT_EQ(system.sleptMilliseconds, (attempts - 1) * kRunLockRetryMilliseconds);
+        if (gotIt) {
+            EXPECT_EQ(system.console,
+                      kBanner + waiting + "\nStarted processing.\n\nProcessing complete.\n");
+        } else {
+            EXPECT_EQ(system.console,
+                      kBanner + waiting +
+                          "\n\nINFO:\nAnother run of Wordhaul is still in progress for this "
+                          "user.\nThis run stops without importing anything. Start it again "
+                          "once the other run has ended.\n");
+        }
+        other.reset();
+        EXPECT_EQ(std::distance(fs::directory_iterator(prefix.LocalLow() / "Temp"), {}),
+                  gotIt ? 1 : 0);  // the log file, and no lock file
+    }
+}
+
+TEST(RunLock, ALockFileThatCannotBeMadeStopsTheRun) {
+    TempPrefix prefix;
+    FaultPlatform system;
+    ScopedPlatform use(system);
+    system.lockFile = [](const std::wstring&, std::unique_ptr<platform::HeldLock>&) {
+        return platform::LockAttempt::kFailed;
+    };
+    EXPECT_EQ(RunInProcess(), 1);
+    EXPECT_EQ(system.console, kBanner +
+                                  "ERROR: Unable to create lock file: "
+                                  "C:\\users\\wordhaul\\AppData\\LocalLow\\Temp\\Wordhaul.lock\n");
+    EXPECT_TRUE(fs::is_empty(prefix.LocalLow() / "Temp"));
+}
+
+// A run that gets the lock within the second in which another run started takes the next
+// free name and leaves the other logs as they are.
+TEST(LogFile, EveryRunOfOneSecondGetsANameOfItsOwn) {
+    TempPrefix prefix;
+    FaultPlatform system;
+    ScopedPlatform use(system);
+    system.localTime = [] { return platform::LocalTime{2026, 12, 5, 9, 7, 3}; };
+    const fs::path temp = prefix.LocalLow() / "Temp";
+    TempPrefix::WriteFile(temp / "Wordhaul_20261205_090703.log", "first");
+    TempPrefix::WriteFile(temp / "Wordhaul_20261205_090703_2.log", "second");
+    EXPECT_EQ(RunInProcess(), 1);  // empty source
+    EXPECT_EQ(TempPrefix::ReadFile(temp / "Wordhaul_20261205_090703.log"), "first");
+    EXPECT_EQ(TempPrefix::ReadFile(temp / "Wordhaul_20261205_090703_2.log"), "second");
+    EXPECT_TRUE(TempPrefix::ReadFile(temp / "Wordhaul_20261205_090703_3.log")
+                    .starts_with("\xEF\xBB\xBFVelta (R) Wordhaul"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp), {}), 3);
 }
 
 // The shell's buffer holds 260 characters with the terminating zero.

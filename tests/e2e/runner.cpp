@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -233,24 +234,12 @@ bool CanRestrictAccess() {
 
 std::vector<Outcome> RunScenario(const std::string& runner, const Scenario& scenario,
                                  const std::string& windowsVersion) {
+    const Profile profile(runner, scenario);
     const Session& session = SessionFor(runner);
     const std::string prefix = session.prefix.string();
-    const fs::path profile = session.prefix / "drive_c" / "users" / kUser;
-    const fs::path appData = profile / "AppData";
-    // The trees that scenarios fill.
-    const auto clear = [&] {
-        std::error_code ignored;
-        fs::remove_all(appData / "Roaming" / "Velta", ignored);
-        for (const auto& entry : fs::directory_iterator(appData / "LocalLow", ignored)) {
-            fs::remove_all(entry.path(), ignored);
-        }
-        fs::remove_all(session.prefix / "drive_c/Program Files/Common Files/Velta", ignored);
-    };
     const auto reg = [&](const Words& words) {
         return RunCommand(Join(session.launcher, Join({"reg"}, words)), prefix).status;
     };
-    clear();
-    LayOut(session.prefix, profile, scenario);
     if (!windowsVersion.empty() &&
         reg({"add", kVersionKey, "/v", "Version", "/d", windowsVersion, "/f"}) != 0) {
         throw std::runtime_error("cannot set the Windows version " + windowsVersion);
@@ -258,11 +247,56 @@ std::vector<Outcome> RunScenario(const std::string& runner, const Scenario& scen
     std::vector<Outcome> outcomes;
     for (int run = 0; run < scenario.runs; ++run) {
         const CommandResult result = RunCommand(Join(session.launcher, {session.tool}), prefix);
-        outcomes.push_back(Collect(appData, result, session.wine));
+        outcomes.push_back(Collect(profile.AppData(), result, session.wine));
     }
     if (!windowsVersion.empty()) reg({"delete", kVersionKey, "/f"});
-    clear();
     return outcomes;
+}
+
+Profile::Profile(const std::string& runner, const Scenario& scenario) : runner_(runner) {
+    const Session& session = SessionFor(runner);
+    Clear();
+    LayOut(session.prefix, AppData().parent_path(), scenario);
+}
+
+Profile::~Profile() {
+    Clear();
+}
+
+// The trees that scenarios fill.
+void Profile::Clear() const {
+    const fs::path root = SessionFor(runner_).prefix;
+    std::error_code ignored;
+    fs::remove_all(AppData() / "Roaming" / "Velta", ignored);
+    for (const auto& entry : fs::directory_iterator(AppData() / "LocalLow", ignored)) {
+        fs::remove_all(entry.path(), ignored);
+    }
+    fs::remove_all(root / "drive_c/Program Files/Common Files/Velta", ignored);
+}
+
+fs::path Profile::AppData() const {
+    return SessionFor(runner_).prefix / "drive_c" / "users" / kUser / "AppData";
+}
+
+std::vector<std::string> Profile::Command(const std::vector<std::string>& settings) const {
+    const Session& session = SessionFor(runner_);
+    return Join(Join({"env", "WINEPREFIX=" + session.prefix.string(), "USER=" + kUser}, settings),
+                Join(session.launcher, {session.tool}));
+}
+
+std::vector<std::string> Profile::HolderCommand(const std::string& mode,
+                                                const std::string& path) const {
+    const Session& session = SessionFor(runner_);
+    const fs::path host = AppData().parent_path() / path;
+    if (!session.wine) return {Setting("WORDHAUL_FILE_HOLDER"), mode, host.string()};
+    std::string windows = "C:\\users\\" + kUser + "\\" + path;
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return Join({"env", "WINEPREFIX=" + session.prefix.string(), "USER=" + kUser},
+                Join(session.launcher, {Setting("WORDHAUL_WINE_FILE_HOLDER"), mode, windows}));
+}
+
+Outcome Profile::Collect(const std::string& console, int status) const {
+    return e2e::Collect(AppData(), {console, status}, SessionFor(runner_).wine);
 }
 
 std::string EnvBytes(int language) {

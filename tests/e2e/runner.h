@@ -46,6 +46,28 @@ bool CanRestrictAccess();
 std::vector<Outcome> RunScenario(const std::string& runner, const Scenario& scenario,
                                  const std::string& windowsVersion = "");
 
+// A scenario's profile laid out for runs that a test starts itself; cleared when it goes.
+class Profile {
+  public:
+    Profile(const std::string& runner, const Scenario& scenario);
+    ~Profile();
+    Profile(const Profile&) = delete;
+    Profile& operator=(const Profile&) = delete;
+
+    std::filesystem::path AppData() const;
+    // The words that run the tool on the profile, with more environment ("NAME=value").
+    std::vector<std::string> Command(const std::vector<std::string>& settings = {}) const;
+    // The words that run the file holder of the runner's system ("lock" or "write") on a
+    // path relative to the profile.
+    std::vector<std::string> HolderCommand(const std::string& mode, const std::string& path) const;
+    // What a run left, with its console output and status; its log folder is emptied.
+    Outcome Collect(const std::string& console, int status) const;
+
+  private:
+    void Clear() const;
+    std::string runner_;
+};
+
 // Clam dictionaries are made and read with our clamtool, and environments are those the build
 // compiled from data/env ($WORDHAUL_CLAMTOOL, $WORDHAUL_ENV_DIR), whatever runs the tool.
 std::string EnvBytes(int language);  // 1, 2, 10, 14, 18, 22 or 39

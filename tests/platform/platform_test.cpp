@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <memory>
+
 #include "support/temp_prefix.h"
 
 namespace {
@@ -34,6 +37,49 @@ TEST(PlatformLayer, Utf8ConvertsWholeTextsBothWaysAndRejectsInvalidInput) {
     for (const char* invalid : {"ok\xC0\xAF", "\xED\xA0\x80", "ok\xE2\x82", "\xFF"}) {
         EXPECT_FALSE(platform::Utf8ToWideChars(invalid, wide)) << invalid;
     }
+}
+
+// Holds in one process stand for holds in two: a flock and a share mode both refuse a
+// second open of the same file.
+TEST(PlatformLayer, ALockFileHasOneHolderAtATimeAndGoesWithItsHold) {
+    TempPrefix prefix;
+    auto& system = platform::NativePlatform();
+    std::filesystem::create_directories(prefix.DriveC() / "locks");
+    const std::wstring path = L"C:\\locks\\run.lock";
+    std::unique_ptr<platform::HeldLock> first;
+    std::unique_ptr<platform::HeldLock> second;
+    ASSERT_EQ(system.TryLockFile(path, first), platform::LockAttempt::kTaken);
+    EXPECT_EQ(system.TryLockFile(path, second), platform::LockAttempt::kBusy);
+    EXPECT_EQ(second, nullptr);
+    first.reset();
+    EXPECT_FALSE(system.PathExists(path));
+    EXPECT_EQ(system.TryLockFile(path, second), platform::LockAttempt::kTaken);
+    second.reset();
+    EXPECT_EQ(system.TryLockFile(L"C:\\no folder\\run.lock", first),
+              platform::LockAttempt::kFailed);
+}
+
+TEST(PlatformLayer, TheRunLockWaitIsAMinuteUnlessAValidSettingSaysOtherwise) {
+    EXPECT_EQ(platform::RunLockWaitFromSetting(nullptr), 60000u);
+    EXPECT_EQ(platform::RunLockWaitFromSetting(""), 60000u);
+    EXPECT_EQ(platform::RunLockWaitFromSetting("0"), 0u);
+    EXPECT_EQ(platform::RunLockWaitFromSetting("3600000"), 3600000u);
+    EXPECT_EQ(platform::RunLockWaitFromSetting("3600001"), 60000u);
+    EXPECT_EQ(platform::RunLockWaitFromSetting("99999999999999999999999"), 60000u);
+    EXPECT_EQ(platform::RunLockWaitFromSetting("15s"), 60000u);
+}
+
+TEST(PlatformLayer, ANewOutputFileIsNeverOneThatExists) {
+    TempPrefix prefix;
+    auto& system = platform::NativePlatform();
+    TempPrefix::WriteFile(prefix.DriveC() / "old.log", "old");
+    EXPECT_EQ(system.CreateOutputStream(L"C:\\old.log", platform::StreamMode::kText), nullptr);
+    EXPECT_EQ(TempPrefix::ReadFile(prefix.DriveC() / "old.log"), "old");
+    auto stream = system.CreateOutputStream(L"C:\\new.log", platform::StreamMode::kText);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_TRUE(stream->Write("a\nb\n"));
+    EXPECT_TRUE(stream->Close());
+    EXPECT_EQ(TempPrefix::ReadFile(prefix.DriveC() / "new.log"), "a\r\nb\r\n");
 }
 
 }  // namespace

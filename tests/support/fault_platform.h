@@ -130,6 +130,28 @@ class FaultPlatform : public platform::Platform {
     void ConsoleFlush() override {}
     [[noreturn]] void Exit(int status) override { throw ExitCalled{status}; }
 
+    // --- Run lock ---
+    // Overrides of the lock and its wait bound; unset: the inner platform answers. Sleeps
+    // are added up, not slept.
+    std::function<platform::LockAttempt(const std::wstring&, std::unique_ptr<platform::HeldLock>&)>
+        lockFile;
+    std::function<unsigned int()> runLockWait;
+    unsigned long sleptMilliseconds = 0;
+    platform::LockAttempt TryLockFile(const std::wstring& path,
+                                      std::unique_ptr<platform::HeldLock>& lock) override {
+        return lockFile ? lockFile(path, lock) : inner_.TryLockFile(path, lock);
+    }
+    void Sleep(unsigned int milliseconds) override { sleptMilliseconds += milliseconds; }
+    unsigned int RunLockWaitMilliseconds() override {
+        return runLockWait ? runLockWait() : inner_.RunLockWaitMilliseconds();
+    }
+    // Counted and failed as OpenOutputStream.
+    std::unique_ptr<platform::OutputStream> CreateOutputStream(const std::wstring& path,
+                                                               platform::StreamMode mode) override {
+        auto inner = ShouldFail(Op::kOpenStream) ? nullptr : inner_.CreateOutputStream(path, mode);
+        return inner ? std::make_unique<Stream>(std::move(inner), *this) : nullptr;
+    }
+
   private:
     // A stream whose writes can fail; once one has, the later writes and the close report it.
     class Stream final : public platform::OutputStream {

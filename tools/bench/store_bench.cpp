@@ -70,6 +70,16 @@ class CountingPlatform final : public platform::Platform {
     void ConsoleWrite(std::string_view text) override { inner_.ConsoleWrite(text); }
     void ConsoleWriteWide(std::wstring_view text) override { inner_.ConsoleWriteWide(text); }
     void ConsoleFlush() override { inner_.ConsoleFlush(); }
+    platform::LockAttempt TryLockFile(const std::wstring& path,
+                                      std::unique_ptr<platform::HeldLock>& lock) override {
+        return inner_.TryLockFile(path, lock);
+    }
+    void Sleep(unsigned int milliseconds) override { inner_.Sleep(milliseconds); }
+    unsigned int RunLockWaitMilliseconds() override { return inner_.RunLockWaitMilliseconds(); }
+    std::unique_ptr<platform::OutputStream> CreateOutputStream(const std::wstring& path,
+                                                               platform::StreamMode mode) override {
+        return inner_.CreateOutputStream(path, mode);
+    }
     [[noreturn]] void Exit(int status) override {
         inner_.Exit(status);
         std::abort();  // the inner platform does not return either

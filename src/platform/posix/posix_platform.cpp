@@ -2,14 +2,18 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <thread>
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/posix/posix_paths.h"
@@ -112,6 +116,48 @@ void ApplyTextMode(std::string& contents) {
         contents[out++] = contents[in];
     }
     contents.resize(out);
+}
+
+// A flock'ed lock file. The file goes before the lock does, so that a process that opened
+// it meanwhile finds, once it has the lock, that the name is no longer its file's.
+class PosixHeldLock final : public HeldLock {
+  public:
+    PosixHeldLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    ~PosixHeldLock() override {
+        ::unlink(path_.c_str());
+        ::close(fd_);
+    }
+
+  private:
+    int fd_;
+    std::string path_;
+};
+
+bool SameFile(int fd, const std::string& path) {
+    struct stat held {};
+    struct stat named {};
+    return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+LockAttempt TryFlock(const std::string& path, std::unique_ptr<HeldLock>& lock) {
+    // Each retry follows a holder that removed the file as it let go: a few suffice.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) return LockAttempt::kFailed;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            return error == EWOULDBLOCK || error == EINTR ? LockAttempt::kBusy
+                                                          : LockAttempt::kFailed;
+        }
+        if (SameFile(fd, path)) {
+            lock = std::make_unique<PosixHeldLock>(fd, path);
+            return LockAttempt::kTaken;
+        }
+        ::close(fd);
+    }
+    return LockAttempt::kBusy;
 }
 
 class PosixPlatform final : public Platform {
@@ -271,6 +317,26 @@ class PosixPlatform final : public Platform {
     bool PathExists(const std::wstring& path) override {
         struct stat info {};
         return ::lstat(HostPath(path).c_str(), &info) == 0;
+    }
+
+    LockAttempt TryLockFile(const std::wstring& path, std::unique_ptr<HeldLock>& lock) override {
+        return TryFlock(HostPath(path), lock);
+    }
+
+    void Sleep(unsigned int milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+
+    unsigned int RunLockWaitMilliseconds() override {
+        return RunLockWaitFromSetting(std::getenv("WORDHAUL_RUN_LOCK_WAIT_MS"));
+    }
+
+    std::unique_ptr<OutputStream> CreateOutputStream(const std::wstring& path,
+                                                     StreamMode mode) override {
+        const int fd =
+            Open(path, kOpenWriteOnly | kOpenCreate | kOpenExclusive, kPermRead | kPermWrite);
+        if (fd < 0) return nullptr;
+        return std::make_unique<PosixOutputStream>(fd, mode);
     }
 
     void ConsoleWrite(std::string_view text) override {

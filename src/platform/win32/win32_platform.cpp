@@ -91,6 +91,37 @@ class Win32OutputStream final : public OutputStream {
     bool good_ = true;
 };
 
+// A lock file opened with no sharing; the system deletes it when the handle closes, also
+// when the process dies.
+class Win32HeldLock final : public HeldLock {
+  public:
+    explicit Win32HeldLock(HANDLE file) : file_(file) {}
+    ~Win32HeldLock() override { ::CloseHandle(file_); }
+
+  private:
+    HANDLE file_;
+};
+
+LockAttempt TryUnsharedFile(const std::wstring& path, std::unique_ptr<HeldLock>& lock) {
+    HANDLE file =
+        ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        lock = std::make_unique<Win32HeldLock>(file);
+        return LockAttempt::kTaken;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+        return LockAttempt::kBusy;
+    }
+    // A file whose last holder is closing it refuses every open until it is gone.
+    if (error == ERROR_ACCESS_DENIED &&
+        ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return LockAttempt::kBusy;
+    }
+    return LockAttempt::kFailed;
+}
+
 class Win32Platform final : public Platform {
   public:
     bool GetOsVersion(OsVersion& version) override {
@@ -207,6 +238,31 @@ class Win32Platform final : public Platform {
 
     bool PathExists(const std::wstring& path) override {
         return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    LockAttempt TryLockFile(const std::wstring& path, std::unique_ptr<HeldLock>& lock) override {
+        return TryUnsharedFile(path, lock);
+    }
+
+    void Sleep(unsigned int milliseconds) override { ::Sleep(milliseconds); }
+
+    unsigned int RunLockWaitMilliseconds() override {
+        return RunLockWaitFromSetting(std::getenv("WORDHAUL_RUN_LOCK_WAIT_MS"));
+    }
+
+    std::unique_ptr<OutputStream> CreateOutputStream(const std::wstring& path,
+                                                     StreamMode mode) override {
+        const bool text = mode == StreamMode::kText;
+        const int fd =
+            ::_wsopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | (text ? _O_TEXT : _O_BINARY),
+                      _SH_DENYNO, _S_IREAD | _S_IWRITE);
+        if (fd < 0) return nullptr;
+        std::FILE* file = ::_wfdopen(fd, text ? L"wt" : L"wb");
+        if (file == nullptr) {
+            ::_close(fd);
+            return nullptr;
+        }
+        return std::make_unique<Win32OutputStream>(file);
     }
 
     void ConsoleWrite(std::string_view text) override { win32::WriteNarrow(text); }
