@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -160,12 +161,17 @@ class PosixPlatform final : public Platform {
         DIR* dir = ::opendir(HostPath(pattern.substr(0, slash)).c_str());
         if (dir == nullptr) return false;
         std::vector<std::wstring> entries;
-        while (const dirent* entry = ::readdir(dir)) {
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (entry == nullptr) break;
             const std::string_view name = entry->d_name;
             if (name == "." || name == "..") continue;
             entries.push_back(posix::HostNameToWide(name));
         }
+        const bool complete = errno == 0;
         ::closedir(dir);
+        if (!complete) return false;
         posix::SortLikeWindowsListing(entries);
         names.reserve(entries.size() + 2);
         names.push_back(L".");
@@ -261,7 +267,7 @@ class PosixPlatform final : public Platform {
             if ((info.st_mode & S_IWUSR) == 0 || S_ISDIR(info.st_mode)) return false;
             if (::chmod(from.c_str(), info.st_mode & 07777) != 0) return false;
         }
-        return ::rename(from.c_str(), to.c_str()) == 0;
+        return ::rename(from.c_str(), to.c_str()) == 0 && FlushFolderOf(to);
     }
 
     bool DeleteFile(const std::wstring& path) override {
@@ -271,6 +277,28 @@ class PosixPlatform final : public Platform {
     bool PathExists(const std::wstring& path) override {
         struct stat info {};
         return ::lstat(HostPath(path).c_str(), &info) == 0;
+    }
+
+    int OpenHeld(const std::wstring& path, int flags, int permission) override {
+        const int fd = Open(path, flags, permission);
+        if (fd < 0) return fd;
+        int locked;
+        do {
+            locked = ::flock(fd, LOCK_EX | LOCK_NB);
+        } while (locked != 0 && errno == EINTR);
+        // A lock on a file that was renamed over meanwhile holds nothing of the path.
+        if (locked != 0 || !NamesSameFile(fd, HostPath(path))) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
+    bool FlushFile(int fd) override { return ::fsync(fd) == 0; }
+
+    bool IsFolder(const std::wstring& path) override {
+        struct stat info {};
+        return ::stat(HostPath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
     }
 
     void ConsoleWrite(std::string_view text) override {
@@ -291,6 +319,23 @@ class PosixPlatform final : public Platform {
     }
 
   private:
+    static bool NamesSameFile(int fd, const std::string& path) {
+        struct stat held {};
+        struct stat named {};
+        return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+               held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+    }
+
+    // A rename is on disk once its folder is.
+    static bool FlushFolderOf(const std::string& path) {
+        const auto slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool flushed = ::fsync(fd) == 0;
+        return ::close(fd) == 0 && flushed;
+    }
+
     static bool IsFolder(int fd) {
         struct stat info {};
         return ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
