@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/folder_path.h"
 #include "platform/platform.h"
 
 namespace {
@@ -90,7 +91,7 @@ bool Replacement::Commit(::Descriptor& heldTarget) {
     done = heldTarget.Close() && done;
     if (!done || !System().ReplaceFile(target_, path_)) return false;
     created_ = false;
-    return true;
+    return System().FlushFolder(GetParentFolder(target_));
 }
 
 void Replacement::Discard() {

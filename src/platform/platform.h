@@ -132,8 +132,8 @@ class Platform {
                                                            StreamMode mode) = 0;
     // Replaces `target` with `replacement` (a file in the same folder) in one step, keeping
     // the target's attributes. Refuses, leaving both files, when the target is read-only.
-    // When the target does not exist, the replacement is renamed to it. The new name is
-    // on disk when it returns true (a renamed target's folder is flushed on POSIX).
+    // When the target does not exist, the replacement is renamed to it. On Windows the
+    // change is written through; on POSIX FlushFolder makes it last.
     virtual bool ReplaceFile(const std::wstring& target, const std::wstring& replacement) = 0;
     // Deletes a file; false when it cannot be deleted.
     virtual bool DeleteFile(const std::wstring& path) = 0;
@@ -151,6 +151,9 @@ class Platform {
     virtual int OpenHeld(const std::wstring& path, int flags, int permission) = 0;
     // FlushFileBuffers (_commit) / fsync: false when the file's bytes may not be on disk.
     virtual bool FlushFile(int fd) = 0;
+    // Makes the renames in a folder last: fsync of the folder on POSIX; nothing on Windows,
+    // whose replace writes through.
+    virtual bool FlushFolder(const std::wstring& folder) = 0;
     // GetFileAttributesW finds a folder of that path.
     virtual bool IsFolder(const std::wstring& path) = 0;
 

@@ -267,7 +267,7 @@ class PosixPlatform final : public Platform {
             if ((info.st_mode & S_IWUSR) == 0 || S_ISDIR(info.st_mode)) return false;
             if (::chmod(from.c_str(), info.st_mode & 07777) != 0) return false;
         }
-        return ::rename(from.c_str(), to.c_str()) == 0 && FlushFolderOf(to);
+        return ::rename(from.c_str(), to.c_str()) == 0;
     }
 
     bool DeleteFile(const std::wstring& path) override {
@@ -295,6 +295,13 @@ class PosixPlatform final : public Platform {
     }
 
     bool FlushFile(int fd) override { return ::fsync(fd) == 0; }
+
+    bool FlushFolder(const std::wstring& folder) override {
+        const int fd = ::open(HostPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool flushed = ::fsync(fd) == 0;
+        return ::close(fd) == 0 && flushed;
+    }
 
     bool IsFolder(const std::wstring& path) override {
         struct stat info {};
@@ -324,16 +331,6 @@ class PosixPlatform final : public Platform {
         struct stat named {};
         return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
                held.st_dev == named.st_dev && held.st_ino == named.st_ino;
-    }
-
-    // A rename is on disk once its folder is.
-    static bool FlushFolderOf(const std::string& path) {
-        const auto slash = path.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return false;
-        const bool flushed = ::fsync(fd) == 0;
-        return ::close(fd) == 0 && flushed;
     }
 
     static bool IsFolder(int fd) {

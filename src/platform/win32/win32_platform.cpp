@@ -217,6 +217,8 @@ class Win32Platform final : public Platform {
 
     bool FlushFile(int fd) override { return ::_commit(fd) == 0; }
 
+    bool FlushFolder(const std::wstring&) override { return true; }
+
     bool IsFolder(const std::wstring& path) override {
         const DWORD attributes = ::GetFileAttributesW(path.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES &&
