@@ -163,7 +163,7 @@ void ImportIntoReadOnly(const WordList& words, ClamHandle* destination) {
 
 // The words go into a copy of the destination (or a new dictionary when there is none),
 // which takes the destination's place only once it is whole on disk.
-void ImportIntoCopy(const WordList& words, const std::wstring& path, Descriptor& held,
+void ImportIntoCopy(const WordList& words, const std::wstring& path, Descriptor& held, bool fresh,
                     ClamBlockCache* cache, ClamPhonEnv* env) {
     Replacement copy(path);
     if (!copy.Create()) {
@@ -171,7 +171,7 @@ void ImportIntoCopy(const WordList& words, const std::wstring& path, Descriptor&
         return;
     }
     ClamHandlePtr destination;
-    if (!held.IsOpen() || IsEmptyFile(held.Get())) {
+    if (fresh) {
         destination = OpenDescriptor(copy.Descriptor(), kClamCreate, cache, env);
         if (!destination) {
             ReportSkip(kCannotOpenDestination, path);
@@ -190,7 +190,7 @@ void ImportIntoCopy(const WordList& words, const std::wstring& path, Descriptor&
 
 // The destination is held against other writers from before it is read until it is
 // replaced. One that exists but cannot be held, or that the store refuses, stays untouched:
-// it may hold words the store cannot read.
+// it may hold words the store cannot read. An empty one holds no words: it is made anew.
 void ImportIntoDestination(const WordList& words, const std::wstring& path, ClamBlockCache* cache,
                            ClamPhonEnv* env) {
     Descriptor held = HoldDestination(path, true);
@@ -200,7 +200,8 @@ void ImportIntoDestination(const WordList& words, const std::wstring& path, Clam
         ReportSkip(kCannotOpenDestination, path);
         return;
     }
-    if (held.IsOpen() && !(writable && IsEmptyFile(held.Get()))) {
+    const bool fresh = !held.IsOpen() || (writable && IsEmptyFile(held.Get()));
+    if (!fresh) {
         ClamHandlePtr existing = OpenDescriptor(held.Get(), kClamReadOnly, cache, env);
         if (!existing) {
             ReportSkip(kCannotOpenDestination, path);
@@ -211,7 +212,7 @@ void ImportIntoDestination(const WordList& words, const std::wstring& path, Clam
             return;
         }
     }
-    ImportIntoCopy(words, path, held, cache, env);
+    ImportIntoCopy(words, path, held, fresh, cache, env);
 }
 
 // The enumeration's end and a failed read both end it; only a failed read leaves the

@@ -160,7 +160,8 @@ class FaultLoop : public ::testing::Test {
     fs::path Src() const { return prefix_.DriveC() / "src"; }
     fs::path Dst() const { return prefix_.DriveC() / "dst"; }
 
-    // Two languages; destinations existing, missing, of version 5 and empty; clam
+    // Two languages; destinations existing, missing (one with a copy a killed run left),
+    // of version 5 and empty; clam
     // dictionaries deep enough for three levels, and word lists.
     void MakeProfile() {
         const auto env = [this](const char* name, int language) {
@@ -178,6 +179,7 @@ class FaultLoop : public ::testing::Test {
         MakeClam(Src() / en / "big.clam", 1, many);
         MakeClam(Dst() / en / "big.clam", 1, held);
         MakeClam(Src() / en / "fresh.clam", 1, MakeWords(40, 2));
+        TempPrefix::WriteFile(Dst() / en / "fresh.clam.wordhaul-new", "left by a killed run");
         MakeClam(Src() / en / "old.clam", 1, MakeWords(30, 3));
         std::string old = MakeClam(Dst() / en / "old.clam", 1, MakeWords(10, 4));
         old[0] = old[1];  // the version-5 header
