@@ -139,8 +139,7 @@ class FaultLoop : public ::testing::Test {
         MakeProfile();
         sources_ = FilesUnder(Src());
         before_ = FilesUnder(Dst());
-        const RunResult clean = Run(nullptr);
-        ASSERT_EQ(clean.console, "") << "the profile imports without an error";
+        ASSERT_EQ(Run(nullptr).console, "") << "the profile imports without an error";
         complete_ = FilesUnder(Dst());
         for (const auto& [name, language] : languages_) {
             completeWords_[name] = ListClam(Dst() / name, language);
@@ -161,8 +160,7 @@ class FaultLoop : public ::testing::Test {
     fs::path Dst() const { return prefix_.DriveC() / "dst"; }
 
     // Two languages; destinations existing, missing (one with a copy a killed run left),
-    // of version 5 and empty; clam
-    // dictionaries deep enough for three levels, and word lists.
+    // of version 5 and empty; clam dictionaries deep enough for three levels, and word lists.
     void MakeProfile() {
         const auto env = [this](const char* name, int language) {
             const auto bytes =
