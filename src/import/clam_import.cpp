@@ -172,13 +172,13 @@ void ImportIntoCopy(const WordList& words, const std::wstring& path, Descriptor&
     }
     ClamHandlePtr destination;
     if (fresh) {
-        destination = OpenDescriptor(copy.Descriptor(), kClamCreate, cache, env);
+        destination = OpenDescriptor(copy.Fd(), kClamCreate, cache, env);
         if (!destination) {
             ReportSkip(kCannotOpenDestination, path);
             return;
         }
     } else if (!copy.CopyFrom(held.Get()) ||
-               !(destination = OpenDescriptor(copy.Descriptor(), kReadWriteMode, cache, env))) {
+               !(destination = OpenDescriptor(copy.Fd(), kReadWriteMode, cache, env))) {
         ReportSkip(kCannotWriteDestination, path);
         return;
     }

@@ -84,7 +84,7 @@ bool Replacement::CopyFrom(int fd) {
     }
 }
 
-bool Replacement::Commit(::Descriptor& heldTarget) {
+bool Replacement::Commit(Descriptor& heldTarget) {
     // The destination's hold goes before the replace: Windows refuses to replace an open file.
     bool done = System().FlushFile(file_.Get());
     done = file_.Close() && done;

@@ -53,20 +53,21 @@ class Replacement {
     // another run holds is left alone and the creation fails; one that nobody holds was
     // left by a run that ended, and is replaced.
     bool Create();
-    int Descriptor() const { return file_.Get(); }
+    int Fd() const { return file_.Get(); }
     // Writes all the bytes at the current position.
     bool Write(const char* bytes, std::size_t count);
     // Copies the whole of another file from its start.
     bool CopyFrom(int fd);
     // Flushes the file to disk, closes it and the held destination, and puts the file in the
-    // destination's place. False leaves the destination as it was and removes the file.
-    bool Commit(::Descriptor& heldTarget);
+    // destination's place. False when that did not happen for good: the file is removed and
+    // the destination is as it was (or, when only the folder's flush failed, already new).
+    bool Commit(Descriptor& heldTarget);
 
   private:
     void Discard();
 
     std::wstring target_;
     std::wstring path_;
-    ::Descriptor file_;
+    Descriptor file_;
     bool created_ = false;
 };
