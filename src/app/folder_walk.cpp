@@ -15,10 +15,18 @@ FolderLister::FolderLister(std::wstring folder)
 std::wstring FolderLister::First() {
     names_.clear();
     std::vector<std::wstring> entries;
-    // A folder that cannot be listed counts as empty.
-    if (platform::CurrentPlatform().ListFolder(pattern_, entries) && entries.size() > 2) {
-        names_.assign(entries.begin() + 2, entries.end());
+    auto& system = platform::CurrentPlatform();
+    if (!system.ListFolder(pattern_, entries)) {
+        // A file in the place of a folder holds no dictionaries; a folder that cannot be
+        // listed may.
+        if (system.IsFolder(folder_)) {
+            ReportMessage("ERROR: Unable to list folder");
+            ReportWideMessage(folder_);
+            ReportMessage("Continuing to process next dictionary ...");
+        }
+        return Current();
     }
+    if (entries.size() > 2) names_.assign(entries.begin() + 2, entries.end());
     return Current();
 }
 

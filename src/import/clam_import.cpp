@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/folder_path.h"
 #include "app/reporting.h"
@@ -12,6 +13,7 @@
 #include "clam/store/clam_owners.h"
 #include "import/import_paths.h"
 #include "import/import_steps.h"
+#include "import/replacement.h"
 #include "platform/platform.h"
 
 namespace {
@@ -19,8 +21,9 @@ namespace {
 constexpr std::size_t kReadBufferSize = 256;
 constexpr int kPhonEnvFlags =
     platform::kOpenReadOnly | platform::kOpenBinary | platform::kOpenSequential;
-// Read and write; the store falls back to read-only when the file cannot be written.
 constexpr std::uint32_t kReadWriteMode = 0;
+constexpr const char* kCannotOpenDestination =
+    "ERROR: Unable to open/create clam file in read/write mode";
 
 // The source's words in enumeration order, duplicates included, each with its NUL, back to
 // back in one buffer: a word costs its own bytes and one more.
@@ -31,7 +34,6 @@ class WordList {
         bytes_.push_back('\0');
     }
     bool Empty() const { return bytes_.empty(); }
-    void Release() { std::string().swap(bytes_); }
 
     template <typename Visit>
     void ForEach(Visit&& visit) const {
@@ -78,6 +80,14 @@ ClamHandlePtr OpenDictionary(const std::wstring& path, std::uint32_t mode, ClamB
     return handle;
 }
 
+// The handle does not own the descriptor.
+ClamHandlePtr OpenDescriptor(int fd, std::uint32_t mode, ClamBlockCache* cache, ClamPhonEnv* env) {
+    int status = 0;
+    ClamHandlePtr handle(ClamOpenDescriptor(fd, mode, cache, env, &status));
+    if (status != 0) handle.reset();
+    return handle;
+}
+
 // The store ends every word with a NUL within the buffer; a word that filled it whole would
 // be cut before its last byte, never read past the buffer.
 std::size_t WordLength(const std::array<char, kReadBufferSize>& word) {
@@ -85,7 +95,7 @@ std::size_t WordLength(const std::array<char, kReadBufferSize>& word) {
     return end != nullptr ? static_cast<const char*>(end) - word.data() : word.size() - 1;
 }
 
-// Reads every word; the enumeration's end and a failed read look alike and both end it.
+// Reads every word until the enumeration ends or a read fails.
 WordList ReadWords(ClamHandle* source) {
     WordList words;
     std::array<char, kReadBufferSize> word{};
@@ -96,34 +106,119 @@ WordList ReadWords(ClamHandle* source) {
     return words;
 }
 
-// A destination that exists and can be read is never recreated, even when the store
-// refuses it: it may hold words the store cannot read.
-ClamHandlePtr OpenOrCreateDestination(const std::wstring& path, ClamBlockCache* cache,
-                                      ClamPhonEnv* env) {
-    if (ClamHandlePtr handle = OpenDictionary(path, kReadWriteMode, cache, env)) return handle;
-    if (platform::CurrentPlatform().CanOpenForReading(path)) return nullptr;
-    return OpenDictionary(path, kClamCreate, cache, env);
-}
+// What became of each word of the list, in its order.
+enum class Outcome : std::uint8_t { kPresent, kImported, kRefused };
 
-void ImportWords(const WordList& words, ClamHandle* destination) {
+std::vector<Outcome> AddWords(const WordList& words, ClamHandle* destination) {
+    std::vector<Outcome> outcomes;
     std::uint32_t lookupFlags = 0;
     std::uint32_t attributes = 0;
-    std::uint32_t importedCount = 0;
-    std::uint32_t alreadyPresentCount = 0;
     words.ForEach([&](const char* word) {
         if (ClamFindWord(word, destination, &attributes, &lookupFlags) != 0) {
-            ++alreadyPresentCount;
+            outcomes.push_back(Outcome::kPresent);
         } else if (ClamAddWord(word, destination) != 0) {
-            ++importedCount;
-            LogMessage("Succesfully imported word:");
-            LogMessage(word);
+            outcomes.push_back(Outcome::kImported);
         } else {
-            ReportMessage("ERROR: Unable to import word:");
-            ReportMessage(word);
-            ReportMessage("Continuing to process next word...");
+            outcomes.push_back(Outcome::kRefused);
         }
     });
-    LogTotals(importedCount, alreadyPresentCount);
+    return outcomes;
+}
+
+// Told once the destination holds the words or not: a word is logged and counted as
+// imported only when it is there.
+void ReportOutcomes(const WordList& words, const std::vector<Outcome>& outcomes, bool stored) {
+    std::uint32_t importedCount = 0;
+    std::uint32_t alreadyPresentCount = 0;
+    std::size_t at = 0;
+    words.ForEach([&](const char* word) {
+        switch (outcomes[at++]) {
+            case Outcome::kPresent:
+                ++alreadyPresentCount;
+                break;
+            case Outcome::kImported:
+                if (!stored) break;
+                ++importedCount;
+                LogMessage("Succesfully imported word:");
+                LogMessage(word);
+                break;
+            case Outcome::kRefused:
+                ReportMessage("ERROR: Unable to import word:");
+                ReportMessage(word);
+                ReportMessage("Continuing to process next word...");
+                break;
+        }
+    });
+    if (stored) LogTotals(importedCount, alreadyPresentCount);
+}
+
+bool IsEmptyFile(int fd) {
+    return platform::CurrentPlatform().Seek(fd, 0, platform::kSeekEnd) == 0;
+}
+
+// A destination that can only be read keeps its per-word reports: nothing is written.
+void ImportIntoReadOnly(const WordList& words, ClamHandle* destination) {
+    ReportOutcomes(words, AddWords(words, destination), true);
+}
+
+// The words go into a copy of the destination (or a new dictionary when there is none),
+// which takes the destination's place only once it is whole on disk.
+void ImportIntoCopy(const WordList& words, const std::wstring& path, Descriptor& held, bool fresh,
+                    ClamBlockCache* cache, ClamPhonEnv* env) {
+    Replacement copy(path);
+    if (!copy.Create()) {
+        ReportSkip(kCannotOpenDestination, path);
+        return;
+    }
+    ClamHandlePtr destination;
+    if (fresh) {
+        destination = OpenDescriptor(copy.Fd(), kClamCreate, cache, env);
+        if (!destination) {
+            ReportSkip(kCannotOpenDestination, path);
+            return;
+        }
+    } else if (!copy.CopyFrom(held.Get()) ||
+               !(destination = OpenDescriptor(copy.Fd(), kReadWriteMode, cache, env))) {
+        ReportSkip(kCannotWriteDestination, path);
+        return;
+    }
+    const std::vector<Outcome> outcomes = AddWords(words, destination.get());
+    const bool stored = CloseClamHandle(destination) == 1 && copy.Commit(held);
+    ReportOutcomes(words, outcomes, stored);
+    if (!stored) ReportSkip(kCannotWriteDestination, path);
+}
+
+// The destination is held against other writers from before it is read until it is
+// replaced. One that exists but cannot be held, or that the store refuses, stays untouched:
+// it may hold words the store cannot read. An empty one holds no words: it is made anew.
+void ImportIntoDestination(const WordList& words, const std::wstring& path, ClamBlockCache* cache,
+                           ClamPhonEnv* env) {
+    Descriptor held = HoldDestination(path, true);
+    const bool writable = held.IsOpen();
+    if (!writable) held = HoldDestination(path, false);
+    if (!held.IsOpen() && platform::CurrentPlatform().PathExists(path)) {
+        ReportSkip(kCannotOpenDestination, path);
+        return;
+    }
+    const bool fresh = !held.IsOpen() || (writable && IsEmptyFile(held.Get()));
+    if (!fresh) {
+        ClamHandlePtr existing = OpenDescriptor(held.Get(), kClamReadOnly, cache, env);
+        if (!existing) {
+            ReportSkip(kCannotOpenDestination, path);
+            return;
+        }
+        if (!writable) {
+            ImportIntoReadOnly(words, existing.get());
+            return;
+        }
+    }
+    ImportIntoCopy(words, path, held, fresh, cache, env);
+}
+
+// The enumeration's end and a failed read both end it; only a failed read leaves the
+// handle failed.
+bool ReadToTheEnd(const ClamHandle* source) {
+    return (source->flags & kClamFailed) == 0;
 }
 
 }  // namespace
@@ -156,21 +251,13 @@ void ImportClamDictionary(const std::wstring& fileName, const std::wstring& seco
         return;
     }
     WordList words = ReadWords(source.get());
+    const bool wholeSource = ReadToTheEnd(source.get());
     source.reset();
     if (words.Empty()) {
         LogMessage("No words to import");
         LogMessage(kContinuingWithNextDictionary);
-        return;
+    } else {
+        ImportIntoDestination(words, JoinPath(destinationFolder, fileName), cache.get(), env.get());
     }
-
-    const std::wstring destinationPath = JoinPath(destinationFolder, fileName);
-    ClamHandlePtr destination = OpenOrCreateDestination(destinationPath, cache.get(), env.get());
-    if (destination == nullptr) {
-        words.Release();
-        ReportSkip("ERROR: Unable to open/create clam file in read/write mode", destinationPath);
-        return;
-    }
-    ImportWords(words, destination.get());
-    words.Release();
-    destination.reset();
+    if (!wholeSource) ReportSkip(kCannotReadAllSourceWords, sourcePath);
 }

@@ -6,6 +6,10 @@
 
 inline constexpr const char* kContinuingWithNextDictionary =
     "Continuing to process next dictionary ...";
+inline constexpr const char* kCannotWriteDestination =
+    "ERROR: Unable to write destination dictionary";
+inline constexpr const char* kCannotReadAllSourceWords =
+    "ERROR: Unable to read all words of source dictionary";
 
 // Logs the heading of an import (the underline's length tells the kinds apart in the log)
 // and makes the destination folder; false, after reporting it, when the folder cannot be made.

@@ -17,20 +17,13 @@ bool ReadWordList(const std::wstring& path, WordSet& set) {
     return true;
 }
 
-bool WriteWordList(const std::wstring& path, const WordSet& set) {
-    auto out = platform::CurrentPlatform().OpenOutputStream(path, platform::StreamMode::kBinary);
-    if (!out) return false;
-    const bool written =
-        set.WriteText([&out](std::string_view piece) { return out->Write(piece); });
-    return out->Close() && written;
-}
-
-bool ReplaceWordList(const std::wstring& path, const WordSet& set) {
-    auto& system = platform::CurrentPlatform();
-    const std::wstring replacement = path + L".wordhaul-new";
-    if (WriteWordList(replacement, set) && system.ReplaceFile(path, replacement)) return true;
-    system.DeleteFile(replacement);
-    return false;
+bool ReplaceWordList(const std::wstring& path, const WordSet& set, Descriptor& held) {
+    Replacement replacement(path);
+    return replacement.Create() &&
+           set.WriteText([&replacement](std::string_view piece) {
+               return replacement.Write(piece.data(), piece.size());
+           }) &&
+           replacement.Commit(held);
 }
 
 void ImportWordListDictionary(const std::wstring& fileName, const std::wstring& secondLevelFolder,
@@ -41,22 +34,30 @@ void ImportWordListDictionary(const std::wstring& fileName, const std::wstring& 
         MakeDestinationFolderPath(secondLevelFolder, firstLevelFolder);
     if (!BeginImport("-----------------------------", sourcePath, destinationFolder)) return;
 
+    auto& system = platform::CurrentPlatform();
     WordSet source;
-    ReadWordList(sourcePath, source);
+    const bool wholeSource = ReadWordList(sourcePath, source) || !system.PathExists(sourcePath);
     if (source.Empty()) {
         LogMessage("No words to import");
         LogMessage(kContinuingWithNextDictionary);
+        if (!wholeSource) ReportSkip(kCannotReadAllSourceWords, sourcePath);
         return;
     }
 
-    // A destination that exists but cannot be read would be rewritten without its own
-    // words: leave it alone.
+    // Held against other writers until it is replaced. One that exists but cannot be read
+    // would be rewritten without its own words, and one another program writes would lose
+    // what it writes: leave both alone.
     const std::wstring destinationPath = JoinPath(destinationFolder, fileName);
+    Descriptor held = HoldDestination(destinationPath, false);
     WordSet destination;
-    if (!ReadWordList(destinationPath, destination) &&
-        platform::CurrentPlatform().PathExists(destinationPath)) {
-        ReportSkip("ERROR: Unable to read destination dictionary", destinationPath);
-        return;
+    if (held.IsOpen() || system.PathExists(destinationPath)) {
+        const bool read = ReadWordList(destinationPath, destination);
+        if (!held.IsOpen() || !read) {
+            ReportSkip(
+                read ? kCannotWriteDestination : "ERROR: Unable to read destination dictionary",
+                destinationPath);
+            return;
+        }
     }
 
     std::uint32_t importedCount = 0;
@@ -67,7 +68,7 @@ void ImportWordListDictionary(const std::wstring& fileName, const std::wstring& 
             LogMessage(word);
         });
 
-    const bool saved = ReplaceWordList(destinationPath, destination);
+    const bool saved = ReplaceWordList(destinationPath, destination, held);
     LogTotals(importedCount, alreadyPresentCount);
-    if (!saved) ReportSkip("ERROR: Unable to write destination dictionary", destinationPath);
+    if (!saved) ReportSkip(kCannotWriteDestination, destinationPath);
 }

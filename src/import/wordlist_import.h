@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "import/replacement.h"
 #include "import/word_set.h"
 
 void ImportWordListDictionary(const std::wstring& fileName, const std::wstring& secondLevelFolder,
@@ -13,10 +14,7 @@ void ImportWordListDictionary(const std::wstring& fileName, const std::wstring& 
 // file cannot be opened or read; the set is then left as it was.
 bool ReadWordList(const std::wstring& path, WordSet& set);
 
-// Writes the set, one word and a line feed each, to a file created or truncated. False
-// when the file cannot be opened or not every byte reached it.
-bool WriteWordList(const std::wstring& path, const WordSet& set);
-
-// Writes the set to a new file beside `path`, then puts it in the place of `path`, so
-// that a failed write leaves the old file whole. False when the file stays as it was.
-bool ReplaceWordList(const std::wstring& path, const WordSet& set);
+// Writes the set, one word and a line feed each, to a new file beside `path`, which takes
+// the place of `path` once it is whole on disk; `held` (the destination held against other
+// writers, or nothing) is closed first. False when `path` stays as it was.
+bool ReplaceWordList(const std::wstring& path, const WordSet& set, Descriptor& held);

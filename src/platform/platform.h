@@ -112,8 +112,9 @@ class Platform {
 
     // --- Folders ------------------------------------------------------------------
     // FindFirstFileW on the pattern (a folder, "\\" and "*"), then FindNextFileW until it
-    // fails, then FindClose. Returns false when FindFirstFileW fails. The names come in the
-    // order the system gives them, the first two entries ("." and "..") included.
+    // fails, then FindClose. Returns false when FindFirstFileW fails, or FindNextFileW fails
+    // before the last entry. The names come in the order the system gives them, the first
+    // two entries ("." and "..") included.
     virtual bool ListFolder(const std::wstring& pattern, std::vector<std::wstring>& names) = 0;
     // _wmkdir: 0 on success, else the errno value (kErrExists when the folder exists).
     virtual int MakeFolder(const std::wstring& path) = 0;
@@ -140,12 +141,30 @@ class Platform {
                                                            StreamMode mode) = 0;
     // Replaces `target` with `replacement` (a file in the same folder) in one step, keeping
     // the target's attributes. Refuses, leaving both files, when the target is read-only.
-    // When the target does not exist, the replacement is renamed to it.
+    // When the target does not exist, the replacement is renamed to it. On Windows the
+    // change is written through; on POSIX FlushFolder makes it last.
     virtual bool ReplaceFile(const std::wstring& target, const std::wstring& replacement) = 0;
     // Deletes a file; false when it cannot be deleted.
     virtual bool DeleteFile(const std::wstring& path) = 0;
     // GetFileAttributesW succeeds: a file or folder of that path exists (readable or not).
     virtual bool PathExists(const std::wstring& path) = 0;
+
+    // --- Durability and file locks ----------------------------------------------------
+    // Open, holding the file against other writers until the descriptor is closed. Windows:
+    // _wsopen with _SH_DENYWR (share mode FILE_SHARE_READ), so the open fails while another
+    // program has the file open for writing, or open denying writers while we ask to write.
+    // POSIX: open, then flock(LOCK_EX | LOCK_NB) on the descriptor, so the open fails while
+    // another process holds an flock on the file. -1 when the file cannot be opened or is
+    // held. With kOpenCreate | kOpenExclusive it fails when the file exists (CREATE_NEW,
+    // O_EXCL).
+    virtual int OpenHeld(const std::wstring& path, int flags, int permission) = 0;
+    // FlushFileBuffers (_commit) / fsync: false when the file's bytes may not be on disk.
+    virtual bool FlushFile(int fd) = 0;
+    // Makes the renames in a folder last: fsync of the folder on POSIX; nothing on Windows,
+    // whose replace writes through.
+    virtual bool FlushFolder(const std::wstring& folder) = 0;
+    // GetFileAttributesW finds a folder of that path.
+    virtual bool IsFolder(const std::wstring& path) = 0;
 
     // --- Console (standard output) -------------------------------------------------
     // Narrow text goes out byte for byte. Wide text reaches the user whole: on a console

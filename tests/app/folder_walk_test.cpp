@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/fault_platform.h"
+#include "support/temp_prefix.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ TEST(Dispatch, ExtensionAfterTheLastDotDecidesTheImport) {
 }
 
 TEST(FolderLister, DropsTheFirstTwoEntriesWhateverTheirNames) {
+    testing_support::TempPrefix prefix;
     testing_support::FaultPlatform system;
     testing_support::ScopedPlatform use(system);
     bool listed = true;
@@ -32,9 +34,15 @@ TEST(FolderLister, DropsTheFirstTwoEntriesWhateverTheirNames) {
     EXPECT_EQ(lister.Next(), L"");
     EXPECT_FALSE(lister.HasNames());
 
-    listed = false;  // a folder that cannot be listed is empty
+    // A folder that cannot be listed is empty, and reported unless it is no folder at all.
+    listed = false;
     EXPECT_EQ(lister.First(), L"");
     EXPECT_FALSE(lister.HasNames());
+    EXPECT_EQ(system.console, "");
+    testing_support::TempPrefix::WriteFile(prefix.DriveC() / "f" / "b", "");
+    EXPECT_EQ(lister.First(), L"");
+    EXPECT_EQ(system.console,
+              "ERROR: Unable to list folder\nC:\\f\nContinuing to process next dictionary ...\n");
 }
 
 }  // namespace

@@ -110,13 +110,13 @@ TEST_F(Import, ClamWaysOutLeaveTheDestinationAndCloseEveryDescriptor) {
          },
          "ERROR: Failed to import words for current dictionary\n" + kContinuing,
          "ERROR: Unable to open kestrel's phonetic file\nC:\\prov\\enphon.env\n" + kContinuing},
-        // Opens: environment, source, destination read/write, read-only, readable?, create.
-        {"destination that cannot be created", [this] { system_.FailNth(Op::kOpen, 6); },
+        // Held opens: destination read/write, read-only, then the new copy.
+        {"destination that cannot be created", [this] { system_.FailNth(Op::kOpenHeld, 3); },
          cannotOpen, cannotOpen},
         {"destination that opens only read-only",
          [this] {
              MakeDictionary(kDestination, 1, {"kept"});
-             system_.FailNth(Op::kOpen, 3);
+             system_.FailNth(Op::kOpenHeld, 1);
          },
          refused,
          refused + "\nTotal count of imported words: \n0\n\nTotal count of words to be imported "
@@ -140,6 +140,56 @@ TEST_F(Import, ClamWaysOutLeaveTheDestinationAndCloseEveryDescriptor) {
                   "C:\\src\\1033\\en\\user.clam\n" +
                       way.log);
         EXPECT_EQ(DestinationBytes(), before);
+        EXPECT_TRUE(system_.open.empty());
+    }
+}
+
+// Another program's hold is seen from this process too: POSIX locks belong to an open file,
+// Windows share modes to a handle.
+TEST_F(Import, FilesHeldByAnotherWriterAreLeftAloneAndAbandonedCopiesReplaced) {
+    const std::filesystem::path folder = prefix_.DriveC() / "dst" / "1033" / "en";
+    const struct {
+        const wchar_t* name;
+        void (*import)(const std::wstring&, const std::wstring&, const std::wstring&);
+        const char* heldError;
+    } kinds[] = {
+        {L"user.clam", &ImportClamDictionary,
+         "ERROR: Unable to open/create clam file in read/write mode"},
+        {L"user.dic", &ImportWordListDictionary, "ERROR: Unable to write destination dictionary"},
+    };
+    WritePhonEnv(testing_support::CompiledDefinition("lang01"));
+    MakeDictionary(kSource, 1, {"kept", "new"});
+    TempPrefix::WriteFile(prefix_.DriveC() / "src" / "1033" / "en" / "user.dic", "new\n");
+    for (const auto& kind : kinds) {
+        const std::wstring destination = L"C:\\dst\\1033\\en\\" + std::wstring(kind.name);
+        const std::wstring copy = destination + L".wordhaul-new";
+        const std::filesystem::path file = folder / kind.name;
+        const std::filesystem::path copyFile =
+            folder / (std::wstring(kind.name) + L".wordhaul-new");
+        std::string report;
+        platform::utf8::Encode(destination, report);
+        report = kind.heldError + ("\n" + report + "\n") + kContinuing;
+        std::filesystem::remove_all(folder);
+        kind.import(kind.name, L"en", L"1033");
+        const std::string before = TempPrefix::ReadFile(file);
+        for (const std::wstring& held : {destination, copy}) {
+            if (held == copy) TempPrefix::WriteFile(copyFile, "live");
+            const int fd = platform::NativePlatform().OpenHeld(
+                held, platform::kOpenReadWrite | platform::kOpenBinary, platform::kPermWrite);
+            ASSERT_NE(fd, -1);
+            system_.console.clear();
+            kind.import(kind.name, L"en", L"1033");
+            platform::NativePlatform().Close(fd);
+            EXPECT_EQ(system_.console, report);
+            EXPECT_EQ(TempPrefix::ReadFile(file), before);
+            EXPECT_EQ(std::filesystem::exists(copyFile), held == copy);
+        }
+        // Nobody holds the copy left behind: a run that ended made it.
+        TempPrefix::WriteFile(copyFile, "stale");
+        system_.console.clear();
+        kind.import(kind.name, L"en", L"1033");
+        EXPECT_EQ(system_.console, "");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
         EXPECT_TRUE(system_.open.empty());
     }
 }

@@ -24,7 +24,11 @@ enum class Op {
     kReadFile,
     kOpenStream,
     kReplace,
-    kStreamWrite
+    kStreamWrite,
+    kOpenHeld,  // the open that holds a file against other writers
+    kFlush,
+    kDelete,
+    kListFolder
 };
 
 // One descriptor read or write, as the store's tests observe them.
@@ -49,7 +53,15 @@ class FaultPlatform : public platform::Platform {
     void FailNth(Op op, int n) { faults_[op].first = n == 0 ? 0 : calls_[op] + n; }
     // Makes every call of the operation from the n-th on fail.
     void FailFrom(Op op, int n) { faults_[op].second = calls_[op] + n; }
-    void ClearFaults() { faults_.clear(); }
+    // Simulates a kill at the n-th call (1-based, counted from now) that changes a file:
+    // that call and every later one change nothing and fail. 0 clears it.
+    void KillAtChange(int n) { killAt_ = n == 0 ? 0 : changes_ + n; }
+    int Changes() const { return changes_; }
+    bool Killed() const { return killAt_ != 0 && changes_ >= killAt_; }
+    void ClearFaults() {
+        faults_.clear();
+        killAt_ = 0;
+    }
     int Calls(Op op) const { return calls_.contains(op) ? calls_.at(op) : 0; }
     const std::vector<IoEvent>& Events() const { return events_; }
     void ClearEvents() { events_.clear(); }
@@ -81,14 +93,25 @@ class FaultPlatform : public platform::Platform {
         return inner_.GetSpecialFolderPath(csidl, path);
     }
     bool ListFolder(const std::wstring& pattern, std::vector<std::wstring>& names) override {
+        if (ShouldFail(Op::kListFolder)) return false;
         return listFolder ? listFolder(pattern, names) : inner_.ListFolder(pattern, names);
     }
     int MakeFolder(const std::wstring& path) override {
+        if (Dies()) return 13;
         return ShouldFail(Op::kMakeFolder) ? 13 /* EACCES */ : inner_.MakeFolder(path);
     }
     int Open(const std::wstring& path, int flags, int permission) override {
+        if (Creates(flags) && Dies()) return -1;
         return ShouldFail(Op::kOpen) ? -1 : inner_.Open(path, flags, permission);
     }
+    int OpenHeld(const std::wstring& path, int flags, int permission) override {
+        if (Creates(flags) && Dies()) return -1;
+        return ShouldFail(Op::kOpenHeld) ? -1 : inner_.OpenHeld(path, flags, permission);
+    }
+    // Counted, never passed on: the tests cut no power, and a flush to disk costs time.
+    bool FlushFile(int) override { return !ShouldFail(Op::kFlush); }
+    bool FlushFolder(const std::wstring&) override { return !ShouldFail(Op::kFlush); }
+    bool IsFolder(const std::wstring& path) override { return inner_.IsFolder(path); }
     std::int64_t Seek(int fd, std::int64_t offset, int whence) override {
         return ShouldFail(Op::kSeek) ? -1 : inner_.Seek(fd, offset, whence);
     }
@@ -98,11 +121,13 @@ class FaultPlatform : public platform::Platform {
     }
     int Write(int fd, const void* buffer, unsigned int count) override {
         events_.push_back({Op::kWrite, fd, inner_.Seek(fd, 0, platform::kSeekCur), count});
+        if (Dies()) return -1;
         return ShouldFail(Op::kWrite) ? -1 : inner_.Write(fd, buffer, count);
     }
     int Close(int fd) override {
-        ShouldFail(Op::kClose);  // counted, never failed: the descriptor must go
-        return inner_.Close(fd);
+        const bool fails = ShouldFail(Op::kClose);  // the descriptor goes all the same
+        const int closed = inner_.Close(fd);
+        return fails ? -1 : closed;
     }
     bool CanOpenForReading(const std::wstring& path) override {
         return !ShouldFail(Op::kOpen) && inner_.CanOpenForReading(path);
@@ -113,13 +138,16 @@ class FaultPlatform : public platform::Platform {
     }
     std::unique_ptr<platform::OutputStream> OpenOutputStream(const std::wstring& path,
                                                              platform::StreamMode mode) override {
-        auto inner = ShouldFail(Op::kOpenStream) ? nullptr : inner_.OpenOutputStream(path, mode);
+        auto inner =
+            Dies() || ShouldFail(Op::kOpenStream) ? nullptr : inner_.OpenOutputStream(path, mode);
         return inner ? std::make_unique<Stream>(std::move(inner), *this) : nullptr;
     }
     bool ReplaceFile(const std::wstring& target, const std::wstring& replacement) override {
-        return !ShouldFail(Op::kReplace) && inner_.ReplaceFile(target, replacement);
+        return !Dies() && !ShouldFail(Op::kReplace) && inner_.ReplaceFile(target, replacement);
     }
-    bool DeleteFile(const std::wstring& path) override { return inner_.DeleteFile(path); }
+    bool DeleteFile(const std::wstring& path) override {
+        return !Dies() && !ShouldFail(Op::kDelete) && inner_.DeleteFile(path);
+    }
     bool PathExists(const std::wstring& path) override { return inner_.PathExists(path); }
     void ConsoleWrite(std::string_view text) override { console.append(text); }
     void ConsoleWriteWide(std::wstring_view text) override {
@@ -159,7 +187,7 @@ class FaultPlatform : public platform::Platform {
         Stream(std::unique_ptr<platform::OutputStream> inner, FaultPlatform& owner)
             : inner_(std::move(inner)), owner_(owner) {}
         bool Write(std::string_view bytes) override {
-            const bool fails = owner_.ShouldFail(Op::kStreamWrite);
+            const bool fails = owner_.Dies() || owner_.ShouldFail(Op::kStreamWrite);
             failed_ = failed_ || fails;
             return !fails && inner_->Write(bytes) && !failed_;
         }
@@ -171,7 +199,18 @@ class FaultPlatform : public platform::Platform {
         bool failed_ = false;
     };
 
+    static bool Creates(int flags) {
+        return (flags & (platform::kOpenCreate | platform::kOpenTruncate)) != 0;
+    }
+    // Counts a call that changes a file and tells whether the process is "dead" by then.
+    bool Dies() {
+        ++changes_;
+        return Killed();
+    }
+
     platform::Platform& inner_;
+    int changes_ = 0;
+    int killAt_ = 0;
     std::map<Op, int> calls_;
     std::map<Op, std::pair<int, int>> faults_;  // the call that fails, the first that all do
     std::vector<IoEvent> events_;

@@ -67,6 +67,12 @@ class CountingPlatform final : public platform::Platform {
     }
     bool DeleteFile(const std::wstring& path) override { return inner_.DeleteFile(path); }
     bool PathExists(const std::wstring& path) override { return inner_.PathExists(path); }
+    int OpenHeld(const std::wstring& path, int flags, int permission) override {
+        return inner_.OpenHeld(path, flags, permission);
+    }
+    bool FlushFile(int fd) override { return inner_.FlushFile(fd); }
+    bool FlushFolder(const std::wstring& folder) override { return inner_.FlushFolder(folder); }
+    bool IsFolder(const std::wstring& path) override { return inner_.IsFolder(path); }
     void ConsoleWrite(std::string_view text) override { inner_.ConsoleWrite(text); }
     void ConsoleWriteWide(std::wstring_view text) override { inner_.ConsoleWriteWide(text); }
     void ConsoleFlush() override { inner_.ConsoleFlush(); }

@@ -206,12 +206,17 @@ class PosixPlatform final : public Platform {
         DIR* dir = ::opendir(HostPath(pattern.substr(0, slash)).c_str());
         if (dir == nullptr) return false;
         std::vector<std::wstring> entries;
-        while (const dirent* entry = ::readdir(dir)) {
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (entry == nullptr) break;
             const std::string_view name = entry->d_name;
             if (name == "." || name == "..") continue;
             entries.push_back(posix::HostNameToWide(name));
         }
+        const bool complete = errno == 0;
         ::closedir(dir);
+        if (!complete) return false;
         posix::SortLikeWindowsListing(entries);
         names.reserve(entries.size() + 2);
         names.push_back(L".");
@@ -339,6 +344,35 @@ class PosixPlatform final : public Platform {
         return std::make_unique<PosixOutputStream>(fd, mode);
     }
 
+    int OpenHeld(const std::wstring& path, int flags, int permission) override {
+        const int fd = Open(path, flags, permission);
+        if (fd < 0) return fd;
+        int locked;
+        do {
+            locked = ::flock(fd, LOCK_EX | LOCK_NB);
+        } while (locked != 0 && errno == EINTR);
+        // A lock on a file that was renamed over meanwhile holds nothing of the path.
+        if (locked != 0 || !NamesSameFile(fd, HostPath(path))) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
+    bool FlushFile(int fd) override { return ::fsync(fd) == 0; }
+
+    bool FlushFolder(const std::wstring& folder) override {
+        const int fd = ::open(HostPath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool flushed = ::fsync(fd) == 0;
+        return ::close(fd) == 0 && flushed;
+    }
+
+    bool IsFolder(const std::wstring& path) override {
+        struct stat info {};
+        return ::stat(HostPath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    }
+
     void ConsoleWrite(std::string_view text) override {
         std::fwrite(text.data(), 1, text.size(), stdout);
     }
@@ -357,6 +391,13 @@ class PosixPlatform final : public Platform {
     }
 
   private:
+    static bool NamesSameFile(int fd, const std::string& path) {
+        struct stat held {};
+        struct stat named {};
+        return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+               held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+    }
+
     static bool IsFolder(int fd) {
         struct stat info {};
         return ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);

@@ -156,8 +156,9 @@ class Win32Platform final : public Platform {
         do {
             names.emplace_back(entry.cFileName);
         } while (::FindNextFileW(search, &entry));
+        const bool complete = ::GetLastError() == ERROR_NO_MORE_FILES;
         ::FindClose(search);
-        return true;
+        return complete;
     }
 
     int MakeFolder(const std::wstring& path) override {
@@ -224,7 +225,8 @@ class Win32Platform final : public Platform {
         if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
             if (::GetLastError() != ERROR_FILE_NOT_FOUND) return false;
             // No target yet: a rename, which fails should one appear meanwhile.
-            return ::MoveFileExW(replacement.c_str(), target.c_str(), 0) != FALSE;
+            return ::MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) !=
+                   FALSE;
         }
         // Keeps the target's attributes, and refuses a read-only target (MoveFileExW with
         // MOVEFILE_REPLACE_EXISTING would replace it under Wine).
@@ -263,6 +265,20 @@ class Win32Platform final : public Platform {
             return nullptr;
         }
         return std::make_unique<Win32OutputStream>(file);
+    }
+
+    int OpenHeld(const std::wstring& path, int flags, int permission) override {
+        return ::_wsopen(path.c_str(), flags, _SH_DENYWR, permission);
+    }
+
+    bool FlushFile(int fd) override { return ::_commit(fd) == 0; }
+
+    bool FlushFolder(const std::wstring&) override { return true; }
+
+    bool IsFolder(const std::wstring& path) override {
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES &&
+               (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     }
 
     void ConsoleWrite(std::string_view text) override { win32::WriteNarrow(text); }
