@@ -65,3 +65,5 @@ int ClamSeekKey(ClamHandle* handle, const char* key, int flag);
 // In the index block just loaded: the child of the last record whose key is not above
 // `key`; false when there is none (or reading the block failed the handle).
 bool ClamFindChild(ClamHandle* handle, const char* key, std::uint32_t& child);
+struct ClamProbe;
+bool ClamFindChildOf(ClamHandle* handle, const ClamProbe& probe, std::uint32_t& child);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "clam/store/block_cache.h"
+#include "clam/store/block_search.h"
 #include "clam/store/clam_store.h"
 
 namespace {
@@ -77,24 +78,26 @@ int ClamNextRecord(ClamHandle* handle) {
     }
 }
 
+bool ClamFindChildOf(ClamHandle* handle, const ClamProbe& probe, std::uint32_t& child) {
+    ClamScanStop stop;
+    ClamScanBlock(handle, probe, true, stop);
+    if (stop.hasBelow) child = stop.belowValue;
+    return stop.hasBelow;
+}
+
 bool ClamFindChild(ClamHandle* handle, const char* key, std::uint32_t& child) {
-    bool found = false;
-    while (ClamReadRecord(handle) == 1) {
-        if (ClamCompareKeys(handle->key.data(), key) > 0) break;
-        child = handle->value;
-        found = true;
-    }
-    return found;
+    return ClamFindChildOf(handle, ClamMakeProbe(key), child);
 }
 
 int ClamSeekKey(ClamHandle* handle, const char* key, int) {
+    const ClamProbe probe = ClamMakeProbe(key);
     std::uint32_t number = handle->rootBlock;
     for (int depth = 0;; ++depth) {
         if (IsFailed(handle)) return 0;
         if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return 0;
         if (ClamIsLeaf(handle->block)) break;
         std::uint32_t child = 0;
-        const bool found = ClamFindChild(handle, key, child);
+        const bool found = ClamFindChildOf(handle, probe, child);
         if (IsFailed(handle) || !found) return 0;
         if (!IsInnerBlock(handle, child) || depth + 1 >= kMaxDescent) {
             MarkFailed(handle);
@@ -103,12 +106,8 @@ int ClamSeekKey(ClamHandle* handle, const char* key, int) {
         number = child;
     }
     handle->currentBlock = number;
-    while (ClamReadRecord(handle) == 1) {
-        const int order = ClamCompareKeys(handle->key.data(), key);
-        if (order == 0) return 1;
-        if (order > 0) return 0;
-    }
-    return 0;
+    ClamScanStop stop;
+    return ClamScanBlock(handle, probe, false, stop) == 1 && stop.order == 0 ? 1 : 0;
 }
 
 int ClamBuildStoredKey(const char* encoded, char* out, ClamHandle* handle) {

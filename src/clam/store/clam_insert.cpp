@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "clam/store/block_cache.h"
+#include "clam/store/block_search.h"
 #include "clam/store/clam_store.h"
 #include "clam/store/phon_env.h"
 
@@ -85,7 +86,7 @@ bool WriteNow(ClamHandle* handle, std::uint32_t number) {
 
 // Walks from the root to the leaf for `key`, noting the path and how many new blocks a
 // split cascade from the leaf may need.
-bool Descend(ClamHandle* handle, const char* key, Descent& descent) {
+bool Descend(ClamHandle* handle, const ClamProbe& probe, Descent& descent) {
     descent.path[0] = handle->rootBlock;
     descent.depth = 1;
     for (;;) {
@@ -98,7 +99,7 @@ bool Descend(ClamHandle* handle, const char* key, Descent& descent) {
         const std::size_t room = kClamBlockSize - static_cast<std::size_t>(handle->usedBytes);
         descent.reservation = room >= kRoomForPushedKey ? 1 : descent.reservation + 1;
         std::uint32_t child = 0;
-        const bool found = ClamFindChild(handle, key, child);
+        const bool found = ClamFindChildOf(handle, probe, child);
         if (IsFailed(handle)) return false;
         if (!found || child == handle->rootBlock || child >= handle->blockCount) {
             return Fail(handle);
@@ -107,45 +108,110 @@ bool Descend(ClamHandle* handle, const char* key, Descent& descent) {
     }
 }
 
-// Loads a block and builds its new content with (key, value) inserted: records before the
-// insertion point unchanged, the new record, the follower re-encoded against the new key,
-// the rest unchanged. An equal key's record is replaced.
-bool BuildImage(ClamHandle* handle, std::uint32_t number, const char* key, std::uint32_t value,
-                Image& image) {
+// Where (key, value) goes in a block: the bytes from `at` to `replacedEnd` (an equal key's
+// record, and the follower) give way to the new record and the follower coded against the
+// new key. The follower's key is left in handle->key.
+struct Placement {
+    std::size_t used = 0;
+    std::size_t at = 0;
+    std::size_t replacedEnd = 0;
+    std::size_t belowLength = 0;  // the key before the new record
+    std::size_t belowShared = 0;  // bytes it shares with the new key
+    bool hasFollower = false;
+    std::uint16_t followerValue = 0;
+    std::size_t followerShared = 0;
+    std::size_t followerLength = 0;
+
+    std::size_t RecordSize(std::size_t keyLength) const {
+        return ClamRecordSize(keyLength - belowShared + 1);
+    }
+    std::size_t FollowerSize() const {
+        return hasFollower ? ClamRecordSize(followerLength - followerShared + 1) : 0;
+    }
+    std::size_t NewUsed(std::size_t keyLength) const {
+        return used - (replacedEnd - at) + RecordSize(keyLength) + FollowerSize();
+    }
+};
+
+// Loads a block and finds where the key goes.
+bool Place(ClamHandle* handle, std::uint32_t number, const ClamProbe& probe, Placement& place) {
     if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return false;
     if (!HasSaneLength(handle)) return Fail(handle);
-    const std::uint8_t* block = handle->block;
-    const std::size_t used = static_cast<std::size_t>(handle->usedBytes);
-    handle->prevKey[0] = '\0';
-    int order = 1;
-    bool atEnd = false;
-    for (;;) {
-        if (ClamReadRecord(handle) == 0) {
-            if (IsFailed(handle)) return false;
-            atEnd = true;
-            break;
-        }
-        order = ClamCompareKeys(handle->key.data(), key);
-        if (order >= 0) break;
-        CopyKey(handle->prevKey, handle->key.data());
-    }
-    image.length = 0;
-    const std::size_t insertAt = static_cast<std::size_t>(handle->recordStart - block);
-    if (!image.Append(block, insertAt)) return Fail(handle);
-    if (!image.AppendRecord(value, handle->prevKey.data(), key)) return Fail(handle);
-    bool hasFollower = !atEnd && order > 0;
-    if (!atEnd && order == 0) {
-        hasFollower = ClamReadRecord(handle) == 1;
+    place.used = static_cast<std::size_t>(handle->usedBytes);
+    ClamScanStop stop;
+    const int stopped = ClamScanBlock(handle, probe, false, stop);
+    if (IsFailed(handle)) return false;
+    place.at = static_cast<std::size_t>(handle->recordStart - handle->block);
+    place.belowLength = stop.belowLength;
+    place.belowShared = stop.belowShared;
+    place.replacedEnd = place.used;
+    place.hasFollower = stopped == 1 && stop.order > 0;
+    if (stopped == 1 && stop.order == 0) {
+        place.hasFollower = ClamReadRecord(handle) == 1;
         if (IsFailed(handle)) return false;
+        stop.shared = ClamSharedFrom(handle->key.data(), probe.key, 0);
     }
-    std::size_t rest = used;
-    if (hasFollower) {
-        if (!image.AppendRecord(handle->value, key, handle->key.data())) return Fail(handle);
-        rest = static_cast<std::size_t>(handle->cursor - block);
+    if (place.hasFollower) {
+        place.replacedEnd = static_cast<std::size_t>(handle->cursor - handle->block);
+        place.followerValue = static_cast<std::uint16_t>(handle->value);
+        place.followerShared = stop.shared;
+        place.followerLength = static_cast<std::size_t>(handle->keyEnd - handle->key.data());
     }
-    if (!image.Append(block + rest, used - rest)) return Fail(handle);
+    return true;
+}
+
+// Writes the new record and the follower, whose key is `followerKey`, at `out`.
+void PutPlacedRecords(std::uint8_t* out, const char* followerKey, const Placement& place,
+                      const ClamProbe& probe, std::uint32_t value) {
+    out = ClamPutRecord(out, value, place.belowLength - place.belowShared,
+                        probe.key + place.belowShared, probe.length - place.belowShared);
+    if (!place.hasFollower) return;
+    ClamPutRecord(out, place.followerValue, probe.length - place.followerShared,
+                  followerKey + place.followerShared, place.followerLength - place.followerShared);
+}
+
+// Builds a block's new content with (key, value) inserted: records before the insertion
+// point unchanged, the new record, the follower re-encoded against the new key, the rest
+// unchanged. An equal key's record is replaced.
+bool BuildImage(ClamHandle* handle, std::uint32_t number, const char* key, std::uint32_t value,
+                Image& image) {
+    const ClamProbe probe = ClamMakeProbe(key);
+    Placement place;
+    if (!Place(handle, number, probe, place)) return false;
+    const std::size_t newUsed = place.NewUsed(probe.length);
+    if (newUsed > image.bytes.size()) return Fail(handle);
+    const std::uint8_t* block = handle->block;
+    std::uint8_t* out = image.bytes.data();
+    std::memcpy(out, block, place.at);
+    const std::size_t placed = place.RecordSize(probe.length) + place.FollowerSize();
+    std::memcpy(out + place.at + placed, block + place.replacedEnd, place.used - place.replacedEnd);
+    PutPlacedRecords(out + place.at, handle->key.data(), place, probe, value);
+    image.length = newUsed;
     const std::uint32_t leaf = ClamIsLeaf(block) ? kClamLeafBit : 0;
-    ClamPutU16(image.bytes.data() + 2, static_cast<std::uint32_t>(image.length) | leaf);
+    ClamPutU16(out + 2, static_cast<std::uint32_t>(newUsed) | leaf);
+    return true;
+}
+
+// Inserts into a leaf that has room by moving its tail once; false (nothing changed) when
+// the leaf must split, or on a failure (the handle is failed then).
+bool InsertInPlace(ClamHandle* handle, std::uint32_t number, const ClamProbe& probe,
+                   std::uint32_t value, bool& inserted) {
+    Placement place;
+    inserted = false;
+    if (!Place(handle, number, probe, place)) return false;
+    const std::size_t newUsed = place.NewUsed(probe.length);
+    if (newUsed > kClamBlockSize) return true;
+    // Loading the block again clears the handle's key, which holds the follower's.
+    const Key followerKey = handle->key;
+    if (ClamLoadBlock(handle, number, kClamModeRead | kClamModeChange) == 0) return false;
+    std::uint8_t* block = handle->block;
+    const std::size_t placed = place.RecordSize(probe.length) + place.FollowerSize();
+    std::memmove(block + place.at + placed, block + place.replacedEnd,
+                 place.used - place.replacedEnd);
+    PutPlacedRecords(block + place.at, followerKey.data(), place, probe, value);
+    const std::uint32_t leaf = ClamIsLeaf(block) ? kClamLeafBit : 0;
+    ClamPutU16(block + 2, static_cast<std::uint32_t>(newUsed) | leaf);
+    inserted = true;
     return true;
 }
 
@@ -345,11 +411,13 @@ int ClamInsertStoredKey(ClamHandle* handle, const char* key, std::uint32_t value
     if (IsFailed(handle) || handle->phonEnv == nullptr) return 0;
     if (std::strlen(key) > kClamMaxKeyLength || !IsAboveSentinel(handle, key)) return 0;
     Descent descent;
-    if (!Descend(handle, key, descent)) return 0;
+    if (!Descend(handle, ClamMakeProbe(key), descent)) return 0;
     const std::uint32_t leaf = descent.path[descent.depth - 1];
+    bool inserted = false;
+    if (!InsertInPlace(handle, leaf, ClamMakeProbe(key), value, inserted)) return 0;
+    if (inserted) return 1;
     Image image;
     if (!BuildImage(handle, leaf, key, value, image)) return 0;
-    if (image.length <= kClamBlockSize) return CommitInPlace(handle, leaf, image, false) ? 1 : 0;
     std::uint32_t reservation = 0;
     if (PlanSplits(handle, descent, image, reservation) != Plan::kGo) return 0;
     return SplitUpwards(handle, descent, key, value, reservation) ? 1 : 0;

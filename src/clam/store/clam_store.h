@@ -170,6 +170,15 @@ ClamRecordStep ClamDecodeRecord(std::span<const std::uint8_t> bytes, std::size_t
 // The size of the record that ClamEncodeRecord writes for `key` after `prevKey`.
 std::size_t ClamEncodedRecordSize(const char* prevKey, const char* key);
 
+// The size of a record whose tail with its NUL has `tailWithNul` bytes (a pad byte follows
+// an even count).
+std::size_t ClamRecordSize(std::size_t tailWithNul);
+
+// Writes one record from its parts (the tail without its NUL) and returns the position after
+// it. The caller provides room for ClamRecordSize(tailLength + 1) bytes.
+std::uint8_t* ClamPutRecord(std::uint8_t* out, std::uint32_t value, std::size_t drop,
+                            const char* tail, std::size_t tailLength);
+
 // Decodes the record at the handle's cursor: 1, or 0 at the end of the block (value 0).
 // A damaged record marks the handle failed and gives 0.
 int ClamReadRecord(ClamHandle* handle);

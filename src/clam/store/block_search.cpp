@@ -1,0 +1,113 @@
+#include "clam/store/block_search.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "clam/store/clam_store.h"
+
+namespace {
+
+constexpr std::size_t kNoMark = static_cast<std::size_t>(-1);
+constexpr std::uint8_t kFirstPlainByte = 8;
+
+// Position of the first byte from 1 to 7 in `length` bytes, or kNoMark.
+std::size_t FirstMark(const char* key, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        if (static_cast<std::uint8_t>(key[i]) < kFirstPlainByte) return i;
+    }
+    return kNoMark;
+}
+
+void EndWithoutRecord(ClamHandle* handle, bool damaged) {
+    handle->recordStart = handle->cursor;
+    handle->value = 0;
+    if (damaged) handle->flags |= kClamFailed;
+}
+
+}  // namespace
+
+ClamProbe ClamMakeProbe(const char* key) {
+    ClamProbe probe;
+    probe.key = key;
+    probe.length = std::strlen(key);
+    probe.plain = FirstMark(key, probe.length) == kNoMark;
+    return probe;
+}
+
+std::size_t ClamSharedFrom(const char* a, const char* b, std::size_t from) {
+    while (a[from] != '\0' && a[from] == b[from]) ++from;
+    return from;
+}
+
+int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, bool pastEqual, ClamScanStop& stop) {
+    stop = ClamScanStop{};
+    if (handle->block == nullptr) {
+        EndWithoutRecord(handle, true);
+        return 0;
+    }
+    const std::uint8_t* block = handle->block;
+    const std::size_t used = static_cast<std::size_t>(std::max(handle->usedBytes, 0));
+    const std::size_t limit = std::min(used, kClamBlockSize);
+    char* key = handle->key.data();
+    std::size_t offset = static_cast<std::size_t>(handle->cursor - block);
+    std::size_t length = static_cast<std::size_t>(handle->keyEnd - key);
+    std::size_t shared = ClamSharedFrom(key, probe.key, 0);
+    std::size_t mark = FirstMark(key, length);
+    for (;;) {
+        stop.belowLength = length;
+        stop.belowShared = shared;
+        if (offset >= used) {
+            EndWithoutRecord(handle, false);
+            return 0;
+        }
+        if (offset + 4 > limit || block[offset + 2] > length) {
+            EndWithoutRecord(handle, true);
+            return 0;
+        }
+        // The tail's end, and whether it holds a byte that keeps the key out of byte order.
+        const std::uint8_t* tail = block + offset + 3;
+        const std::uint8_t* const tailLimit = block + limit;
+        const std::uint8_t* end = tail;
+        std::size_t tailMark = kNoMark;
+        for (; end < tailLimit; ++end) {
+            if (*end >= kFirstPlainByte) continue;
+            if (*end == 0) break;
+            if (tailMark == kNoMark) tailMark = static_cast<std::size_t>(end - tail);
+        }
+        if (end == tailLimit) {
+            EndWithoutRecord(handle, true);
+            return 0;
+        }
+        const std::size_t tailLength = static_cast<std::size_t>(end - tail);
+        const std::size_t kept = length - block[offset + 2];
+        const std::size_t newLength = kept + tailLength;
+        const std::size_t next = offset + 3 + tailLength + 1 + ((tailLength + 1) % 2 == 0 ? 1 : 0);
+        if (newLength > kClamMaxKeyLength || next > limit) {
+            EndWithoutRecord(handle, true);
+            return 0;
+        }
+        std::memcpy(key + kept, tail, tailLength);
+        key[newLength] = '\0';
+        length = newLength;
+        if (mark >= kept) mark = tailMark == kNoMark ? kNoMark : kept + tailMark;
+        // The first min(kept, shared) bytes are the probe's: the old key had them and kept them.
+        shared = ClamSharedFrom(key, probe.key, std::min(kept, shared));
+        const std::uint16_t value = ClamGetU16(block + offset);
+        handle->recordStart = handle->block + offset;
+        handle->cursor = handle->block + next;
+        handle->keyEnd = key + length;
+        handle->value = value;
+        offset = next;
+        const int order = probe.plain && mark == kNoMark
+                              ? static_cast<std::uint8_t>(key[shared]) -
+                                    static_cast<std::uint8_t>(probe.key[shared])
+                              : ClamCompareKeys(key, probe.key);
+        if (order > 0 || (order == 0 && !pastEqual)) {
+            stop.order = order;
+            stop.shared = shared;
+            return 1;
+        }
+        stop.hasBelow = true;
+        stop.belowValue = value;
+    }
+}
