@@ -1,6 +1,7 @@
 #include "clam/store/block_search.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "clam/store/clam_store.h"
@@ -16,6 +17,45 @@ std::size_t FirstMark(const char* key, std::size_t length) {
         if (static_cast<std::uint8_t>(key[i]) < kFirstPlainByte) return i;
     }
     return kNoMark;
+}
+
+// The NUL that ends a tail, or `limit` when none comes before it; `mark` gets the position
+// of the first byte from 1 to 7 before the NUL. Eight bytes at a time while they lie
+// before `limit`: the lowest byte flagged below 8 is exact (borrows only run upwards).
+const std::uint8_t* TailEnd(const std::uint8_t* p, const std::uint8_t* limit, std::size_t& mark) {
+    const std::uint8_t* const start = p;
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+        while (limit - p >= 8) {
+            std::uint64_t x;
+            std::memcpy(&x, p, 8);
+            const std::uint64_t low = (x - kOnes * kFirstPlainByte) & ~x & (kOnes * 0x80);
+            if (low == 0) {
+                p += 8;
+                continue;
+            }
+            p += std::countr_zero(low) / 8;
+            break;
+        }
+    }
+    for (; p < limit; ++p) {
+        if (*p >= kFirstPlainByte) continue;
+        if (*p == 0) return p;
+        if (mark == kNoMark) mark = static_cast<std::size_t>(p - start);
+    }
+    return limit;
+}
+
+// Copies a tail into the key; short tails as two fixed moves when both buffers have
+// room for them (`keyRoom`, `blockRoom`: bytes from `to` and from `from` to their ends).
+void CopyTail(char* to, const std::uint8_t* from, std::size_t length, std::size_t keyRoom,
+              std::size_t blockRoom) {
+    if (length <= 16 && keyRoom >= 16 && blockRoom >= 16) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + 8, from + 8, 8);
+        return;
+    }
+    std::memcpy(to, from, std::min(length, keyRoom));
 }
 
 void EndWithoutRecord(ClamHandle* handle, bool damaged) {
@@ -64,17 +104,10 @@ int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, bool pastEqual, Cl
             EndWithoutRecord(handle, true);
             return 0;
         }
-        // The tail's end, and whether it holds a byte that keeps the key out of byte order.
         const std::uint8_t* tail = block + offset + 3;
-        const std::uint8_t* const tailLimit = block + limit;
-        const std::uint8_t* end = tail;
         std::size_t tailMark = kNoMark;
-        for (; end < tailLimit; ++end) {
-            if (*end >= kFirstPlainByte) continue;
-            if (*end == 0) break;
-            if (tailMark == kNoMark) tailMark = static_cast<std::size_t>(end - tail);
-        }
-        if (end == tailLimit) {
+        const std::uint8_t* end = TailEnd(tail, block + limit, tailMark);
+        if (end == block + limit) {
             EndWithoutRecord(handle, true);
             return 0;
         }
@@ -86,7 +119,8 @@ int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, bool pastEqual, Cl
             EndWithoutRecord(handle, true);
             return 0;
         }
-        std::memcpy(key + kept, tail, tailLength);
+        CopyTail(key + kept, tail, tailLength, handle->key.size() - kept,
+                 static_cast<std::size_t>(block + kClamBlockSize - tail));
         key[newLength] = '\0';
         length = newLength;
         if (mark >= kept) mark = tailMark == kNoMark ? kNoMark : kept + tailMark;
