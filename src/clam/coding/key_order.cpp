@@ -10,7 +10,7 @@ constexpr std::uint8_t kLastMarkerCode = 3;
 constexpr std::uint8_t kPairExactCode = 3;  // counts when it stands right before the separator
 constexpr std::uint8_t kFirstRawMarker = 4;
 constexpr std::uint8_t kLastRawMarker = 7;
-constexpr std::uint8_t kFirstPlainByte = 8;
+constexpr std::uint8_t kFirstPlainByte = kClamKeySeparator + 1;
 
 // Yields the bytes of a key that take part in the order.
 class SignificantBytes {
@@ -46,7 +46,7 @@ class SignificantBytes {
 }  // namespace
 
 int ClamCompareKeys(const char* a, const char* b) {
-    // Up to the first byte below 8 every byte counts, so a difference there decides.
+    // Up to the first marker code or separator every byte counts, so a difference there decides.
     const auto* x = reinterpret_cast<const std::uint8_t*>(a);
     const auto* y = reinterpret_cast<const std::uint8_t*>(b);
     std::size_t i = 0;

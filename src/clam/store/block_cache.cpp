@@ -136,6 +136,7 @@ std::uint8_t* ClamGetBlock(ClamBlockCache* cache, std::uint32_t blockNumber, std
                            std::uint8_t mode) {
     if ((mode & (kClamModeRead | kClamModeChange)) == 0) return nullptr;
     if (cache == nullptr || fd == 0) return nullptr;
+    ++cache->requests;
     ClamCacheSlot* slot = ClamFindSlot(cache, blockNumber, fd);
     if (slot != nullptr && slot->buffer == nullptr) {
         MarkFree(slot);
@@ -165,6 +166,7 @@ std::uint8_t* ClamGetBlock(ClamBlockCache* cache, std::uint32_t blockNumber, std
 }
 
 void ClamReleaseSlot(ClamBlockCache* cache, ClamCacheSlot* slot) {
+    ++cache->requests;
     if (slot != &cache->slots[0] && slot->buffer != nullptr) {
         delete[] slot->buffer;
         slot->buffer = nullptr;
@@ -173,7 +175,8 @@ void ClamReleaseSlot(ClamBlockCache* cache, ClamCacheSlot* slot) {
     MarkFree(slot);
 }
 
-int ClamWriteSlot(ClamBlockCache*, ClamCacheSlot* slot) {
+int ClamWriteSlot(ClamBlockCache* cache, ClamCacheSlot* slot) {
+    ++cache->requests;
     if (!IsDirty(slot)) return 1;
     if (slot->buffer == nullptr || !WriteBlock(slot)) return 0;
     slot->state &= static_cast<std::uint8_t>(~kClamModeChange);

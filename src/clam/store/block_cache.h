@@ -37,6 +37,9 @@ struct ClamBlockCache {
     std::uint32_t bufferCount;
     std::uint32_t initialBuffers;
     std::uint32_t slotCount;
+    // Counts the requests that can change a slot or the ring; a handle's memory of its last
+    // descent holds only while this stays the same.
+    std::uint32_t requests;
 };
 
 // The two arguments are ignored: every cache has 5 initial buffers and 10 slots.

@@ -9,9 +9,11 @@
 namespace {
 
 constexpr std::size_t kNoMark = static_cast<std::size_t>(-1);
-constexpr std::uint8_t kFirstPlainByte = 8;
+// Bytes 1 to 3 are marker codes and 4 the separator; 5 to 7 count as any other byte until
+// a separator has come.
+constexpr std::uint8_t kFirstPlainByte = 5;
 
-// Position of the first byte from 1 to 7 in `length` bytes, or kNoMark.
+// Position of the first byte from 1 to 4 in `length` bytes, or kNoMark.
 std::size_t FirstMark(const char* key, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
         if (static_cast<std::uint8_t>(key[i]) < kFirstPlainByte) return i;
@@ -20,8 +22,8 @@ std::size_t FirstMark(const char* key, std::size_t length) {
 }
 
 // The NUL that ends a tail, or `limit` when none comes before it; `mark` gets the position
-// of the first byte from 1 to 7 before the NUL. Eight bytes at a time while they lie
-// before `limit`: the lowest byte flagged below 8 is exact (borrows only run upwards).
+// of the first byte from 1 to 4 before the NUL. Eight bytes at a time while they lie
+// before `limit`: the lowest byte flagged below 5 is exact (borrows only run upwards).
 const std::uint8_t* TailEnd(const std::uint8_t* p, const std::uint8_t* limit, std::size_t& mark) {
     const std::uint8_t* const start = p;
     if constexpr (std::endian::native == std::endian::little) {

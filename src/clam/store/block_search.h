@@ -8,7 +8,7 @@
 
 struct ClamHandle;
 
-// A key searched for. `plain` keys hold no byte from 1 to 7 (no marker code, no separator):
+// A key searched for. `plain` keys hold no byte from 1 to 4 (no marker code, no separator):
 // two plain keys are in key order exactly when they are in byte order.
 struct ClamProbe {
     const char* key = nullptr;

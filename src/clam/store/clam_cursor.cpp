@@ -20,6 +20,11 @@ void MarkFailed(ClamHandle* handle) {
     handle->flags |= kClamFailed;
 }
 
+bool HasSaneLength(const ClamHandle* handle) {
+    return handle->usedBytes >= static_cast<std::int32_t>(kClamHeaderSize) &&
+           handle->usedBytes <= static_cast<std::int32_t>(kClamBlockSize);
+}
+
 // A child or link read from the file must name another block in use than the root.
 bool IsInnerBlock(const ClamHandle* handle, std::uint32_t number) {
     return number != handle->rootBlock && number < handle->blockCount;
@@ -36,6 +41,7 @@ int ClamLoadBlock(ClamHandle* handle, std::uint32_t blockNumber, std::uint8_t mo
         MarkFailed(handle);
         return 0;
     }
+    handle->seekMemo.valid = false;
     handle->block = buffer;
     handle->cursor = buffer + kClamHeaderSize;
     handle->key[0] = '\0';
@@ -91,11 +97,19 @@ bool ClamFindChild(ClamHandle* handle, const char* key, std::uint32_t& child) {
 
 int ClamSeekKey(ClamHandle* handle, const char* key, int) {
     const ClamProbe probe = ClamMakeProbe(key);
+    ClamSeekMemo memo;
+    memo.reservation = 2;
+    bool memorable = true;
     std::uint32_t number = handle->rootBlock;
     for (int depth = 0;; ++depth) {
         if (IsFailed(handle)) return 0;
         if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return 0;
+        memorable = memorable && depth < static_cast<int>(kClamMaxLevels) && HasSaneLength(handle);
+        if (memorable) memo.path[static_cast<std::size_t>(depth)] = number;
+        memo.depth = static_cast<std::uint32_t>(depth + 1);
         if (ClamIsLeaf(handle->block)) break;
+        const std::size_t room = kClamBlockSize - static_cast<std::size_t>(handle->usedBytes);
+        memo.reservation = room >= kClamRoomForPushedKey ? 1 : memo.reservation + 1;
         std::uint32_t child = 0;
         const bool found = ClamFindChildOf(handle, probe, child);
         if (IsFailed(handle) || !found) return 0;
@@ -107,7 +121,18 @@ int ClamSeekKey(ClamHandle* handle, const char* key, int) {
     }
     handle->currentBlock = number;
     ClamScanStop stop;
-    return ClamScanBlock(handle, probe, false, stop) == 1 && stop.order == 0 ? 1 : 0;
+    memo.stopped = ClamScanBlock(handle, probe, false, stop) == 1;
+    if (memorable && !IsFailed(handle) && probe.length <= kClamMaxKeyLength) {
+        memo.valid = true;
+        memo.requests = handle->cache->requests;
+        memo.order = stop.order;
+        memo.belowLength = stop.belowLength;
+        memo.belowShared = stop.belowShared;
+        memo.shared = stop.shared;
+        std::memcpy(memo.key.data(), key, probe.length + 1);
+        handle->seekMemo = memo;
+    }
+    return memo.stopped && stop.order == 0 ? 1 : 0;
 }
 
 int ClamBuildStoredKey(const char* encoded, char* out, ClamHandle* handle) {

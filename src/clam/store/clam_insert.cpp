@@ -23,8 +23,6 @@ using Key = std::array<char, kClamKeyBufferSize>;
 // A full block, the new record, and a follower that had to be written out in full.
 constexpr std::size_t kImageCapacity = kClamBlockSize + 2 * kClamMaxRecordSize;
 constexpr std::size_t kSplitPoint = 512;
-// An index block with this much room takes the key a split below pushes up.
-constexpr std::size_t kRoomForPushedKey = 198;
 
 struct Image {
     std::array<std::uint8_t, kImageCapacity> bytes;
@@ -97,7 +95,7 @@ bool Descend(ClamHandle* handle, const ClamProbe& probe, Descent& descent) {
         // A tree deeper than this was not made here; it is read, never extended.
         if (descent.depth == kClamMaxLevels) return false;
         const std::size_t room = kClamBlockSize - static_cast<std::size_t>(handle->usedBytes);
-        descent.reservation = room >= kRoomForPushedKey ? 1 : descent.reservation + 1;
+        descent.reservation = room >= kClamRoomForPushedKey ? 1 : descent.reservation + 1;
         std::uint32_t child = 0;
         const bool found = ClamFindChildOf(handle, probe, child);
         if (IsFailed(handle)) return false;
@@ -133,20 +131,16 @@ struct Placement {
     }
 };
 
-// Loads a block and finds where the key goes.
-bool Place(ClamHandle* handle, std::uint32_t number, const ClamProbe& probe, Placement& place) {
-    if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return false;
-    if (!HasSaneLength(handle)) return Fail(handle);
+// Where the key goes, from a scan of the handle's block that ended with `stop`.
+bool PlaceAfterScan(ClamHandle* handle, bool stopped, ClamScanStop stop, const ClamProbe& probe,
+                    Placement& place) {
     place.used = static_cast<std::size_t>(handle->usedBytes);
-    ClamScanStop stop;
-    const int stopped = ClamScanBlock(handle, probe, false, stop);
-    if (IsFailed(handle)) return false;
     place.at = static_cast<std::size_t>(handle->recordStart - handle->block);
     place.belowLength = stop.belowLength;
     place.belowShared = stop.belowShared;
     place.replacedEnd = place.used;
-    place.hasFollower = stopped == 1 && stop.order > 0;
-    if (stopped == 1 && stop.order == 0) {
+    place.hasFollower = stopped && stop.order > 0;
+    if (stopped && stop.order == 0) {
         place.hasFollower = ClamReadRecord(handle) == 1;
         if (IsFailed(handle)) return false;
         stop.shared = ClamSharedFrom(handle->key.data(), probe.key, 0);
@@ -158,6 +152,36 @@ bool Place(ClamHandle* handle, std::uint32_t number, const ClamProbe& probe, Pla
         place.followerLength = static_cast<std::size_t>(handle->keyEnd - handle->key.data());
     }
     return true;
+}
+
+// Loads a block and finds where the key goes.
+bool Place(ClamHandle* handle, std::uint32_t number, const ClamProbe& probe, Placement& place) {
+    if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return false;
+    if (!HasSaneLength(handle)) return Fail(handle);
+    ClamScanStop stop;
+    const bool stopped = ClamScanBlock(handle, probe, false, stop) == 1;
+    if (IsFailed(handle)) return false;
+    return PlaceAfterScan(handle, stopped, stop, probe, place);
+}
+
+// The placement that the handle's last seek found for the same key, when nothing can have
+// changed since: the seek left the handle on the leaf and the cache as this descent would.
+bool RecallPlace(ClamHandle* handle, const ClamProbe& probe, Descent& descent, Placement& place) {
+    const ClamSeekMemo& memo = handle->seekMemo;
+    if (!memo.valid || memo.requests != handle->cache->requests ||
+        std::strcmp(memo.key.data(), probe.key) != 0) {
+        return false;
+    }
+    descent.depth = memo.depth;
+    descent.path = memo.path;
+    descent.reservation = memo.reservation;
+    handle->seekMemo.valid = false;
+    ClamScanStop stop;
+    stop.order = memo.order;
+    stop.belowLength = memo.belowLength;
+    stop.belowShared = memo.belowShared;
+    stop.shared = memo.shared;
+    return PlaceAfterScan(handle, memo.stopped, stop, probe, place);
 }
 
 // Writes the new record and the follower, whose key is `followerKey`, at `out`.
@@ -192,13 +216,11 @@ bool BuildImage(ClamHandle* handle, std::uint32_t number, const char* key, std::
     return true;
 }
 
-// Inserts into a leaf that has room by moving its tail once; false (nothing changed) when
-// the leaf must split, or on a failure (the handle is failed then).
+// Inserts into a leaf that has room by moving its tail once; `inserted` stays false when the
+// leaf must split. False on a failure (the handle is failed then).
 bool InsertInPlace(ClamHandle* handle, std::uint32_t number, const ClamProbe& probe,
-                   std::uint32_t value, bool& inserted) {
-    Placement place;
+                   std::uint32_t value, const Placement& place, bool& inserted) {
     inserted = false;
-    if (!Place(handle, number, probe, place)) return false;
     const std::size_t newUsed = place.NewUsed(probe.length);
     if (newUsed > kClamBlockSize) return true;
     // Loading the block again clears the handle's key, which holds the follower's.
@@ -410,11 +432,16 @@ int ClamInsertStoredKey(ClamHandle* handle, const char* key, std::uint32_t value
     handle->savedBlock = -1;
     if (IsFailed(handle) || handle->phonEnv == nullptr) return 0;
     if (std::strlen(key) > kClamMaxKeyLength || !IsAboveSentinel(handle, key)) return 0;
+    const ClamProbe probe = ClamMakeProbe(key);
     Descent descent;
-    if (!Descend(handle, ClamMakeProbe(key), descent)) return 0;
+    Placement place;
+    if (!RecallPlace(handle, probe, descent, place)) {
+        if (IsFailed(handle) || !Descend(handle, probe, descent)) return 0;
+        if (!Place(handle, descent.path[descent.depth - 1], probe, place)) return 0;
+    }
     const std::uint32_t leaf = descent.path[descent.depth - 1];
     bool inserted = false;
-    if (!InsertInPlace(handle, leaf, ClamMakeProbe(key), value, inserted)) return 0;
+    if (!InsertInPlace(handle, leaf, probe, value, place, inserted)) return 0;
     if (inserted) return 1;
     Image image;
     if (!BuildImage(handle, leaf, key, value, image)) return 0;

@@ -105,12 +105,32 @@ inline constexpr int kClamMaxLanguage = 39;
 inline constexpr std::uint32_t kClamMaxBlocks = 0xFFFF;
 // The insertion's path: the root and five levels below it.
 inline constexpr std::size_t kClamMaxLevels = 6;
+// An index block with this much room takes the key a split below pushes up.
+inline constexpr std::size_t kClamRoomForPushedKey = 198;
 
 // Open modes and state bits of ClamHandle::flags.
 inline constexpr std::uint16_t kClamCreate = 0x0010;
 inline constexpr std::uint16_t kClamReadOnly = 0x0040;
 inline constexpr std::uint16_t kClamFailed = 0x0080;
 inline constexpr std::uint16_t kClamNotOwned = 0x0100;
+
+// Where the handle's last ClamSeekKey ended, so that an insertion of the same key right
+// after it needs no second descent. It holds while `valid` and the cache has served no
+// request since (`requests`); loading a block or reading a record through the handle
+// clears `valid`.
+struct ClamSeekMemo {
+    bool valid;
+    std::uint32_t requests;
+    std::array<std::uint32_t, kClamMaxLevels> path;  // root to leaf
+    std::uint32_t depth;
+    std::uint32_t reservation;  // as the insertion's descent counts it
+    bool stopped;               // the scan of the leaf stopped on a record
+    int order;
+    std::size_t belowLength;
+    std::size_t belowShared;
+    std::size_t shared;
+    std::array<char, kClamKeyBufferSize> key;
+};
 
 // One open clam file. Allocated zero-filled by the open operations, freed by ClamClose.
 struct ClamHandle {
@@ -138,6 +158,7 @@ struct ClamHandle {
     std::uint32_t variantMatch;
     std::uint32_t rootBlock;  // always 0
     std::int32_t language;
+    ClamSeekMemo seekMemo;
 };
 
 // --- Little-endian fields -------------------------------------------------------------
