@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "clam/store/block_search.h"
 #include "clam/store/clam_store.h"
 #include "platform/platform.h"
 
@@ -12,7 +13,14 @@ std::uint8_t* NewBuffer() {
     return new (std::nothrow) std::uint8_t[kClamBlockSize]();
 }
 
+// The block of the slot changes or goes: its view no longer describes it.
+void ForgetView(ClamCacheSlot* slot) {
+    slot->viewState = kClamViewNone;
+    slot->searches = 0;
+}
+
 void MarkFree(ClamCacheSlot* slot) {
+    ForgetView(slot);
     slot->fd = 0;
     slot->state = 0;
     slot->priority = kClamFreePriority;
@@ -102,7 +110,10 @@ ClamBlockCache* ClamNewBlockCache(int, int) {
 
 void ClamFreeBlockCache(ClamBlockCache* cache) {
     if (cache == nullptr) return;
-    for (std::uint32_t i = 0; i < kClamCacheSlots; ++i) delete[] cache->slots[i].buffer;
+    for (std::uint32_t i = 0; i < kClamCacheSlots; ++i) {
+        delete[] cache->slots[i].buffer;
+        delete cache->slots[i].view;
+    }
     delete[] cache->slots;
     delete cache;
 }
@@ -157,7 +168,9 @@ std::uint8_t* ClamGetBlock(ClamBlockCache* cache, std::uint32_t blockNumber, std
         slot->fd = fd;
         slot->blockNumber = blockNumber;
         slot->state = mode;
+        ForgetView(slot);
     }
+    if ((mode & kClamModeChange) != 0) ForgetView(slot);
     slot->priority = mode & kClamModePriority;
     slot->state |= mode & kClamModeChange;
     MoveToHead(cache, slot);

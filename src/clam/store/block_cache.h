@@ -12,6 +12,12 @@
 #include <cstdint>
 
 struct ClamHandle;
+struct ClamBlockView;
+
+// Whether a slot's decoded view describes its block.
+inline constexpr std::uint8_t kClamViewNone = 0;
+inline constexpr std::uint8_t kClamViewBuilt = 1;
+inline constexpr std::uint8_t kClamViewRefused = 2;  // the block is only ever scanned
 
 inline constexpr std::uint8_t kClamModeRead = 0x20;
 inline constexpr std::uint8_t kClamModeChange = 0x10;  // also the dirty bit of a slot
@@ -29,6 +35,9 @@ struct ClamCacheSlot {
     std::uint8_t priority;  // 0 root, 1 other, 127 free
     ClamCacheSlot* prev;    // used more recently
     ClamCacheSlot* next;    // used less recently
+    ClamBlockView* view;    // owned; see viewState
+    std::uint8_t viewState;
+    std::uint8_t searches;  // searches of the block since it last changed or came in
 };
 
 struct ClamBlockCache {

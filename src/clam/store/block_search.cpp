@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
+#include <span>
 
+#include "clam/store/block_cache.h"
 #include "clam/store/clam_store.h"
 
 namespace {
@@ -81,8 +84,107 @@ std::size_t ClamSharedFrom(const char* a, const char* b, std::size_t from) {
     return from;
 }
 
+namespace {
+
+// Decodes every record of the slot's block into its view; false for a block that has a
+// damaged record or keys out of order, which is then only ever scanned.
+bool BuildView(const ClamHandle* handle, ClamBlockView& view) {
+    const std::size_t used = static_cast<std::size_t>(std::max(handle->usedBytes, 0));
+    const std::span<const std::uint8_t> bytes{handle->block, kClamBlockSize};
+    std::array<char, kClamKeyBufferSize> key{};
+    std::size_t keyLength = 0;
+    std::size_t offset = kClamHeaderSize;
+    std::uint16_t value = 0;
+    view.count = 0;
+    view.keys.clear();
+    for (;;) {
+        const std::size_t start = offset;
+        const ClamRecordStep step = ClamDecodeRecord(bytes, used, offset, key, keyLength, value);
+        if (step == ClamRecordStep::kEnd) return true;
+        if (step == ClamRecordStep::kDamaged || view.count == ClamBlockView::kMaxRecords) {
+            return false;
+        }
+        const std::size_t at = view.keys.size();
+        view.keys.insert(view.keys.end(), key.data(), key.data() + keyLength + 1);
+        if (view.count > 0 && ClamCompareKeys(view.keys.data() + view.keyAt[view.count - 1],
+                                              view.keys.data() + at) >= 0) {
+            return false;
+        }
+        const std::size_t i = view.count++;
+        view.start[i] = static_cast<std::uint16_t>(start);
+        view.end[i] = static_cast<std::uint16_t>(offset);
+        view.value[i] = value;
+        view.keyAt[i] = static_cast<std::uint32_t>(at);
+        view.keyLength[i] = static_cast<std::uint8_t>(keyLength);
+    }
+}
+
+// The view of the handle's block when a search from its start may use one.
+const ClamBlockView* UsableView(ClamHandle* handle) {
+    ClamCacheSlot* slot = handle->slot;
+    if (slot == nullptr || slot->buffer != handle->block ||
+        handle->cursor != handle->block + kClamHeaderSize || handle->keyEnd != handle->key.data()) {
+        return nullptr;
+    }
+    if (slot->viewState == kClamViewBuilt) return slot->view;
+    if (slot->viewState == kClamViewRefused) return nullptr;
+    if (ClamIsLeaf(handle->block) && slot->searches++ == 0) return nullptr;
+    if (slot->view == nullptr) slot->view = new (std::nothrow) ClamBlockView();
+    if (slot->view == nullptr) return nullptr;
+    // The view of a block stays valid only as long as its pointers into `keys` do.
+    slot->viewState = BuildView(handle, *slot->view) ? kClamViewBuilt : kClamViewRefused;
+    return slot->viewState == kClamViewBuilt ? slot->view : nullptr;
+}
+
+// Leaves the handle as a scan that stopped at record `i` (or ran to the end) would.
+int SearchView(ClamHandle* handle, const ClamBlockView& view, const ClamProbe& probe,
+               bool pastEqual, ClamScanStop& stop) {
+    std::size_t low = 0;
+    std::size_t high = view.count;
+    while (low < high) {
+        const std::size_t mid = low + (high - low) / 2;
+        const int order = ClamCompareKeys(view.keys.data() + view.keyAt[mid], probe.key);
+        if (order < 0 || (order == 0 && pastEqual)) {
+            low = mid + 1;
+        } else {
+            high = mid;
+        }
+    }
+    const std::size_t i = low;
+    if (i > 0) {
+        const char* below = view.keys.data() + view.keyAt[i - 1];
+        stop.hasBelow = true;
+        stop.belowValue = view.value[i - 1];
+        stop.belowLength = view.keyLength[i - 1];
+        stop.belowShared = ClamSharedFrom(below, probe.key, 0);
+    }
+    const std::size_t shown = i < view.count ? i : i - 1;
+    if (view.count > 0) {
+        std::memcpy(handle->key.data(), view.keys.data() + view.keyAt[shown],
+                    view.keyLength[shown] + 1u);
+        handle->keyEnd = handle->key.data() + view.keyLength[shown];
+        handle->cursor = handle->block + view.end[shown];
+    }
+    if (i == view.count) {
+        EndWithoutRecord(handle, false);
+        return 0;
+    }
+    handle->recordStart = handle->block + view.start[i];
+    handle->value = view.value[i];
+    stop.order = ClamCompareKeys(handle->key.data(), probe.key);
+    stop.shared = ClamSharedFrom(handle->key.data(), probe.key, 0);
+    return 1;
+}
+
+}  // namespace
+
 int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, bool pastEqual, ClamScanStop& stop) {
     stop = ClamScanStop{};
+    if (handle->block != nullptr) {
+        if (const ClamBlockView* view = UsableView(handle)) {
+            return SearchView(handle, *view, probe, pastEqual, stop);
+        }
+    }
     if (handle->block == nullptr) {
         EndWithoutRecord(handle, true);
         return 0;

@@ -3,10 +3,13 @@
 // so each record's drop count tells where its comparison can start, or decides it outright.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 struct ClamHandle;
+struct ClamCacheSlot;
 
 // A key searched for. `plain` keys hold no byte from 1 to 4 (no marker code, no separator):
 // two plain keys are in key order exactly when they are in byte order.
@@ -30,10 +33,27 @@ struct ClamScanStop {
     std::size_t shared = 0;
 };
 
+// The decoded records of a cached block, for a binary search instead of a scan. A cache
+// slot keeps one only while its block stays as it was decoded: the cache drops it when the
+// slot is asked for a change or takes another block. Only blocks whose every record is
+// sound and whose keys strictly ascend get one, so that the search finds what a scan would.
+struct ClamBlockView {
+    static constexpr std::size_t kMaxRecords = 255;  // records take 4 bytes at least
+    std::size_t count = 0;
+    std::array<std::uint16_t, kMaxRecords> start{};  // record offsets in the block
+    std::array<std::uint16_t, kMaxRecords> end{};
+    std::array<std::uint16_t, kMaxRecords> value{};
+    std::array<std::uint32_t, kMaxRecords> keyAt{};  // in `keys`, each key with its NUL
+    std::array<std::uint8_t, kMaxRecords> keyLength{};
+    std::vector<char> keys;
+};
+
 // Reads records from the handle's cursor exactly as repeated ClamReadRecord calls would,
 // leaving the handle as they would, until a record whose key is not below the probe (with
 // `pastEqual`: above it). 1 when it stopped on such a record; 0 at the end of the block, or
 // on a damaged record, which fails the handle.
+// From the start of a block with a decoded view (an index block at once, a leaf from its
+// second search without a change), a binary search takes the scan's place.
 int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, bool pastEqual, ClamScanStop& stop);
 
 // Bytes that two NUL-terminated keys share from `from` on, plus `from`.

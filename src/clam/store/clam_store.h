@@ -159,6 +159,7 @@ struct ClamHandle {
     std::uint32_t rootBlock;  // always 0
     std::int32_t language;
     ClamSeekMemo seekMemo;
+    ClamCacheSlot* slot;  // the slot of `block`
 };
 
 // --- Little-endian fields -------------------------------------------------------------
