@@ -17,6 +17,7 @@ std::uint8_t* NewBuffer() {
 void ForgetView(ClamCacheSlot* slot) {
     slot->viewState = kClamViewNone;
     slot->searches = 0;
+    ++slot->version;
 }
 
 void MarkFree(ClamCacheSlot* slot) {

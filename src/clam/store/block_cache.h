@@ -38,6 +38,7 @@ struct ClamCacheSlot {
     ClamBlockView* view;    // owned; see viewState
     std::uint8_t viewState;
     std::uint8_t searches;  // searches of the block since it last changed or came in
+    std::uint32_t version;  // counts the changes and refills of the slot's block
 };
 
 struct ClamBlockCache {

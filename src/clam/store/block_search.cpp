@@ -176,6 +176,24 @@ int SearchView(ClamHandle* handle, const ClamBlockView& view, const ClamProbe& p
     return 1;
 }
 
+// Starts a scan of a leaf after the record the handle last inserted there, when the block
+// is as that insertion left it and the probe is above that record's key.
+void SkipToHint(ClamHandle* handle, const ClamProbe& probe, ClamScanStop& stop) {
+    const ClamLeafHint& hint = handle->leafHint;
+    ClamCacheSlot* slot = handle->slot;
+    if (slot == nullptr || hint.slot != slot || slot->version != hint.version ||
+        slot->buffer != handle->block || handle->cursor != handle->block + kClamHeaderSize ||
+        handle->keyEnd != handle->key.data() || hint.end > handle->usedBytes ||
+        ClamCompareKeys(hint.key.data(), probe.key) >= 0) {
+        return;
+    }
+    std::memcpy(handle->key.data(), hint.key.data(), hint.keyLength + 1);
+    handle->keyEnd = handle->key.data() + hint.keyLength;
+    handle->cursor = handle->block + hint.end;
+    stop.hasBelow = true;
+    stop.belowValue = hint.value;
+}
+
 }  // namespace
 
 int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, bool pastEqual, ClamScanStop& stop) {
@@ -184,6 +202,7 @@ int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, bool pastEqual, Cl
         if (const ClamBlockView* view = UsableView(handle)) {
             return SearchView(handle, *view, probe, pastEqual, stop);
         }
+        SkipToHint(handle, probe, stop);
     }
     if (handle->block == nullptr) {
         EndWithoutRecord(handle, true);

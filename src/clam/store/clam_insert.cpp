@@ -216,6 +216,17 @@ bool BuildImage(ClamHandle* handle, std::uint32_t number, const char* key, std::
     return true;
 }
 
+void RememberInsertion(ClamHandle* handle, const ClamProbe& probe, const Placement& place,
+                       std::uint32_t value) {
+    ClamLeafHint& hint = handle->leafHint;
+    hint.slot = handle->slot;
+    hint.version = handle->slot->version;
+    hint.end = static_cast<std::uint16_t>(place.at + place.RecordSize(probe.length));
+    hint.value = static_cast<std::uint16_t>(value);
+    hint.keyLength = probe.length;
+    std::memcpy(hint.key.data(), probe.key, probe.length + 1);
+}
+
 // Inserts into a leaf that has room by moving its tail once; `inserted` stays false when the
 // leaf must split. False on a failure (the handle is failed then).
 bool InsertInPlace(ClamHandle* handle, std::uint32_t number, const ClamProbe& probe,
@@ -234,6 +245,7 @@ bool InsertInPlace(ClamHandle* handle, std::uint32_t number, const ClamProbe& pr
     const std::uint32_t leaf = ClamIsLeaf(block) ? kClamLeafBit : 0;
     ClamPutU16(block + 2, static_cast<std::uint32_t>(newUsed) | leaf);
     inserted = true;
+    RememberInsertion(handle, probe, place, value);
     return true;
 }
 

@@ -132,6 +132,18 @@ struct ClamSeekMemo {
     std::array<char, kClamKeyBufferSize> key;
 };
 
+// The record this handle last inserted into a leaf in place. While the slot's block has not
+// changed since, every record before it is below it, so a search for a greater key may
+// start after it.
+struct ClamLeafHint {
+    ClamCacheSlot* slot;
+    std::uint32_t version;  // the slot's version right after the insertion
+    std::uint16_t end;      // where the record ends
+    std::uint16_t value;
+    std::size_t keyLength;
+    std::array<char, kClamKeyBufferSize> key;
+};
+
 // One open clam file. Allocated zero-filled by the open operations, freed by ClamClose.
 struct ClamHandle {
     std::uint8_t languageCode;
@@ -160,6 +172,7 @@ struct ClamHandle {
     std::int32_t language;
     ClamSeekMemo seekMemo;
     ClamCacheSlot* slot;  // the slot of `block`
+    ClamLeafHint leafHint;
 };
 
 // --- Little-endian fields -------------------------------------------------------------
