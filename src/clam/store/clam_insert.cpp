@@ -463,10 +463,19 @@ int ClamInsertStoredKey(ClamHandle* handle, const char* key, std::uint32_t value
 }
 
 int ClamInsertKey(const char* word, std::uint32_t value, ClamHandle* handle) {
+    return ClamInsertKeyFromKey(word, nullptr, value, handle);
+}
+
+int ClamInsertKeyFromKey(const char* word, const char* phoneticKey, std::uint32_t value,
+                         ClamHandle* handle) {
     if (handle == nullptr || (handle->flags & kClamReadOnly) != 0) return 0;
     handle->savedBlock = -1;
     if (word == nullptr || word[0] == '\0' || IsFailed(handle)) return 0;
     std::array<char, kClamStoredKeyCapacity> key{};
-    if (ClamBuildStoredKey(word, key.data(), handle) == 0) return 0;
+    const int built =
+        phoneticKey != nullptr
+            ? ClamBuildStoredKeyFromKey(word, phoneticKey, key.data(), handle->phonEnv)
+            : ClamBuildStoredKey(word, key.data(), handle);
+    if (built == 0) return 0;
     return ClamInsertStoredKey(handle, key.data(), value);
 }

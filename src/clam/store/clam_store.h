@@ -144,6 +144,16 @@ struct ClamLeafHint {
     std::array<char, kClamKeyBufferSize> key;
 };
 
+// The last word that ClamFindWord encoded and looked up, so that adding the same word right
+// after needs no second encoding and transcription.
+struct ClamWordMemo {
+    bool valid;
+    int wordClass;
+    std::array<char, 64> word;
+    std::array<char, 128> encoded;
+    std::array<char, kClamPhoneticKeyCapacity> phoneticKey;
+};
+
 // One open clam file. Allocated zero-filled by the open operations, freed by ClamClose.
 struct ClamHandle {
     std::uint8_t languageCode;
@@ -173,6 +183,7 @@ struct ClamHandle {
     ClamSeekMemo seekMemo;
     ClamCacheSlot* slot;  // the slot of `block`
     ClamLeafHint leafHint;
+    ClamWordMemo wordMemo;
 };
 
 // --- Little-endian fields -------------------------------------------------------------
@@ -239,6 +250,9 @@ int ClamFreeHandle(ClamHandle* handle);
 // --- Insertion ------------------------------------------------------------------------
 // Stores the key of an encoded word with its value; 1 when stored.
 int ClamInsertKey(const char* word, std::uint32_t value, ClamHandle* handle);
+// The same for an encoded form without marker bytes, given its phonetic key.
+int ClamInsertKeyFromKey(const char* word, const char* phoneticKey, std::uint32_t value,
+                         ClamHandle* handle);
 // Stores an already built stored key. Refuses (0, nothing changed) a key that is not above
 // the sentinel, is longer than kClamMaxKeyLength, or whose insertion would need a seventh
 // tree level, a block number of 0xFFFF or more, or a block part longer than a block.
