@@ -96,6 +96,7 @@ bool BuildView(const ClamHandle* handle, ClamBlockView& view) {
     std::size_t offset = kClamHeaderSize;
     std::uint16_t value = 0;
     view.count = 0;
+    view.lastFound = 0;
     view.keys.clear();
     for (;;) {
         const std::size_t start = offset;
@@ -116,11 +117,12 @@ bool BuildView(const ClamHandle* handle, ClamBlockView& view) {
         view.value[i] = value;
         view.keyAt[i] = static_cast<std::uint32_t>(at);
         view.keyLength[i] = static_cast<std::uint8_t>(keyLength);
+        view.plain[i] = FirstMark(key.data(), keyLength) == kNoMark ? 1 : 0;
     }
 }
 
 // The view of the handle's block when a search from its start may use one.
-const ClamBlockView* UsableView(ClamHandle* handle) {
+ClamBlockView* UsableView(ClamHandle* handle) {
     ClamCacheSlot* slot = handle->slot;
     if (slot == nullptr || slot->buffer != handle->block ||
         handle->cursor != handle->block + kClamHeaderSize || handle->keyEnd != handle->key.data()) {
@@ -137,19 +139,54 @@ const ClamBlockView* UsableView(ClamHandle* handle) {
 }
 
 // Leaves the handle as a scan that stopped at record `i` (or ran to the end) would.
-int SearchView(ClamHandle* handle, const ClamBlockView& view, const ClamProbe& probe,
-               bool pastEqual, ClamScanStop& stop) {
+// A view's key against the probe; plain keys are in byte order.
+int CompareViewKey(const ClamBlockView& view, std::size_t i, const ClamProbe& probe) {
+    const char* key = view.keys.data() + view.keyAt[i];
+    return probe.plain && view.plain[i] != 0 ? std::strcmp(key, probe.key)
+                                             : ClamCompareKeys(key, probe.key);
+}
+
+// The first record not below the probe (not above it too, with `pastEqual`). Searches in
+// key order land at or right after the previous answer, so that is tried first.
+std::size_t FindInView(ClamBlockView& view, const ClamProbe& probe, bool pastEqual) {
+    auto below = [&](std::size_t i) {
+        const int order = CompareViewKey(view, i, probe);
+        return order < 0 || (order == 0 && pastEqual);
+    };
     std::size_t low = 0;
     std::size_t high = view.count;
+    const std::size_t guess = std::min(view.lastFound, view.count);
+    if (guess > 0) {
+        if (below(guess - 1)) {
+            low = guess;
+        } else {
+            high = guess - 1;
+        }
+    }
+    for (std::size_t next = guess; low == next && next < high && next < guess + 2; ++next) {
+        if (below(next)) {
+            low = next + 1;
+        } else {
+            high = next;
+        }
+    }
     while (low < high) {
         const std::size_t mid = low + (high - low) / 2;
-        const int order = ClamCompareKeys(view.keys.data() + view.keyAt[mid], probe.key);
-        if (order < 0 || (order == 0 && pastEqual)) {
+        if (below(mid)) {
             low = mid + 1;
         } else {
             high = mid;
         }
     }
+    view.lastFound = low;
+    return low;
+}
+
+// Leaves the handle as a scan that stopped at the first record not below the probe (or ran
+// to the end) would.
+int SearchView(ClamHandle* handle, ClamBlockView& view, const ClamProbe& probe, bool pastEqual,
+               ClamScanStop& stop) {
+    const std::size_t low = FindInView(view, probe, pastEqual);
     const std::size_t i = low;
     if (i > 0) {
         const char* below = view.keys.data() + view.keyAt[i - 1];
@@ -199,7 +236,7 @@ void SkipToHint(ClamHandle* handle, const ClamProbe& probe, ClamScanStop& stop) 
 int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, bool pastEqual, ClamScanStop& stop) {
     stop = ClamScanStop{};
     if (handle->block != nullptr) {
-        if (const ClamBlockView* view = UsableView(handle)) {
+        if (ClamBlockView* view = UsableView(handle)) {
             return SearchView(handle, *view, probe, pastEqual, stop);
         }
         SkipToHint(handle, probe, stop);
