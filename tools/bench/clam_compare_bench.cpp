@@ -2,18 +2,20 @@
 // peak memory is its own; scripts/bench-clam.sh alternates the runs and prints medians.
 //
 //   wordhaul_bench clam_compare prepare DIR WORDFILE COUNT [ENV]
-//     makes DIR: a source dictionary of COUNT words spread evenly over WORDFILE (one word a
-//     line), the words in the order the import meets them (DIR/words.txt), and a full
-//     destination to start the "full" runs from
+//     makes DIR: a source dictionary of COUNT words drawn from WORDFILE (one word a line;
+//     duplicates in key order count once), the words in the order the import meets them
+//     (DIR/words.txt), and a full destination to start the "full" runs from
 //   wordhaul_bench clam_compare ours new|full DIR
 //   wordhaul_bench clam_compare sqlite new|full DIR   (when built with the yardstick)
 //     one run; prints "seconds S words W reads R writes W peak_kb K"
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -41,12 +43,12 @@ std::vector<std::string> ReadLines(const fs::path& file) {
     return lines;
 }
 
-std::vector<std::string> SpreadSample(const std::vector<std::string>& all, std::size_t count) {
-    std::vector<std::string> picked;
-    if (all.empty()) return picked;
-    count = std::min(count, all.size());
-    for (std::size_t i = 0; i < count; ++i) picked.push_back(all[i * all.size() / count]);
-    return picked;
+// Every word of the list in an order of its own, from which the source takes words until
+// it holds as many as asked (the store refuses a few, such as words with apostrophes).
+std::vector<std::string> Shuffled(std::vector<std::string> words) {
+    std::mt19937 random(20240612);
+    std::shuffle(words.begin(), words.end(), random);
+    return words;
 }
 
 ClamPhonEnv* LoadEnv(const std::wstring& path) {
@@ -76,7 +78,18 @@ fs::path DestinationFile(const fs::path& dir) {
 }
 
 // Adds the words to a new source dictionary, then lists it as the import will read it.
-bool MakeSource(const fs::path& dir, const std::vector<std::string>& words,
+// The words of a dictionary in the order ClamNextWord lists them.
+std::vector<std::string> ListWords(ClamHandle* handle) {
+    std::vector<std::string> order;
+    char word[256];
+    handle->wordsRead = 0;
+    while (ClamNextWord(word, sizeof word, handle) == 1) order.emplace_back(word);
+    return order;
+}
+
+// Adds words to a new source dictionary until it lists `count` (words of one key replace
+// each other), then lists it as the import will read it.
+bool MakeSource(const std::vector<std::string>& words, std::size_t count,
                 std::vector<std::string>& order) {
     ClamPhonEnv* env = LoadEnv(g_providerFolder + L"\\enphon.env");
     ClamBlockCache* cache = ClamNewBlockCache(5, 10);
@@ -84,21 +97,21 @@ bool MakeSource(const fs::path& dir, const std::vector<std::string>& words,
     const std::wstring path = g_sourceFolder + L"\\1033\\en\\user.clam";
     ClamHandle* handle =
         env && cache ? ClamOpenFile(path, kClamCreate, cache, env, &status) : nullptr;
-    bool made = handle != nullptr;
-    for (const std::string& word : words) {
-        if (made) ClamAddWord(word.c_str(), handle);
+    std::size_t next = 0;
+    for (std::size_t listed = 0; handle != nullptr && listed < count && next < words.size();) {
+        for (std::size_t added = listed; added < count && next < words.size(); ++next) {
+            if (ClamAddWord(words[next].c_str(), handle) != 0) ++added;
+        }
+        listed = ListWords(handle).size();
     }
-    made = ClamClose(handle) == 1 && made;
+    bool made = ClamClose(handle) == 1;
     handle = made ? ClamOpenFile(path, kClamReadOnly, cache, env, &status) : nullptr;
     if (handle != nullptr) {
-        char word[256];
-        handle->wordsRead = 0;
-        while (ClamNextWord(word, sizeof word, handle) == 1) order.emplace_back(word);
+        order = ListWords(handle);
         ClamClose(handle);
     }
     ClamFreeBlockCache(cache);
     ClamFreePhonEnv(env);
-    (void)dir;
     return made && !order.empty();
 }
 
@@ -113,7 +126,7 @@ int Prepare(const fs::path& dir, const fs::path& wordFile, std::size_t count, co
     fs::copy_file(env, dir / "drive_c/prov/enphon.env");
     UseFolders(dir);
     std::vector<std::string> order;
-    if (!MakeSource(dir, SpreadSample(ReadLines(wordFile), count), order)) {
+    if (!MakeSource(Shuffled(ReadLines(wordFile)), count, order)) {
         std::fprintf(stderr, "the source dictionary could not be made\n");
         return 1;
     }
