@@ -157,6 +157,7 @@ void RestorePair(ClamHandle* handle, const PairRemoval& removal) {
 std::uint32_t LookupWithProbe(const char* encoded, ClamHandle* handle,
                               std::array<char, kClamPhoneticKeyCapacity>& probe) {
     handle->variantMatch = 0;
+    probe[0] = '\0';
     if (IsFailed(handle) || encoded == nullptr || encoded[0] == '\0') return 0;
     if (BoundedLength(encoded, kEncodedBuffer) >= kEncodedBuffer) return 0;
     ClamPhoneticKey(encoded, probe.data(), probe.size(), handle->phonEnv);
@@ -172,7 +173,7 @@ void RememberWord(ClamHandle* handle, const char* word, int wordClass, const cha
     memo.wordClass = wordClass;
     std::memcpy(memo.word.data(), word, std::strlen(word) + 1);
     std::memcpy(memo.encoded.data(), encoded, std::strlen(encoded) + 1);
-    memo.phoneticKey = probe;
+    std::memcpy(memo.phoneticKey.data(), probe.data(), std::strlen(probe.data()) + 1);
 }
 
 // The encoding and phonetic key of a word that ClamFindWord just looked up, when the key
@@ -197,7 +198,7 @@ int ClamClassAccepts(std::uint32_t lookedUpClass, std::uint32_t storedValue) {
 }
 
 std::uint32_t ClamLookupKey(const char* encoded, std::uint32_t, ClamHandle* handle, int) {
-    std::array<char, kClamPhoneticKeyCapacity> probe{};
+    std::array<char, kClamPhoneticKeyCapacity> probe;
     return LookupWithProbe(encoded, handle, probe);
 }
 
@@ -214,7 +215,7 @@ int ClamFindWord(const char* word, ClamHandle* handle, std::uint32_t* attributes
     const int wordClass = ClamEncodeWord(word, encoded.data(), encoded.size(), handle->language);
     if (wordClass == 0) return 0;
     (void)askedFlags;  // no variant search is made
-    std::array<char, kClamPhoneticKeyCapacity> probe{};
+    std::array<char, kClamPhoneticKeyCapacity> probe;
     const std::uint32_t value = LookupWithProbe(encoded.data(), handle, probe);
     RememberWord(handle, word, wordClass, encoded.data(), probe);
     if (attributes != nullptr) *attributes = value;

@@ -188,12 +188,14 @@ int SearchView(ClamHandle* handle, ClamBlockView& view, const ClamProbe& probe, 
                ClamScanStop& stop) {
     const std::size_t low = FindInView(view, probe, pastEqual);
     const std::size_t i = low;
+    // The shared prefixes matter only to a search that places a key.
+    const bool placing = !pastEqual;
     if (i > 0) {
         const char* below = view.keys.data() + view.keyAt[i - 1];
         stop.hasBelow = true;
         stop.belowValue = view.value[i - 1];
         stop.belowLength = view.keyLength[i - 1];
-        stop.belowShared = ClamSharedFrom(below, probe.key, 0);
+        if (placing) stop.belowShared = ClamSharedFrom(below, probe.key, 0);
     }
     const std::size_t shown = i < view.count ? i : i - 1;
     if (view.count > 0) {
@@ -208,8 +210,8 @@ int SearchView(ClamHandle* handle, ClamBlockView& view, const ClamProbe& probe, 
     }
     handle->recordStart = handle->block + view.start[i];
     handle->value = view.value[i];
-    stop.order = ClamCompareKeys(handle->key.data(), probe.key);
-    stop.shared = ClamSharedFrom(handle->key.data(), probe.key, 0);
+    stop.order = CompareViewKey(view, i, probe);
+    if (placing) stop.shared = ClamSharedFrom(handle->key.data(), probe.key, 0);
     return 1;
 }
 

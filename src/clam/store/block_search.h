@@ -46,7 +46,7 @@ struct ClamBlockView {
     std::array<std::uint32_t, kMaxRecords> keyAt{};  // in `keys`, each key with its NUL
     std::array<std::uint8_t, kMaxRecords> keyLength{};
     std::array<std::uint8_t, kMaxRecords> plain{};  // 1: the key holds no byte from 1 to 4
-    std::size_t lastFound = 0;                       // where the last search ended
+    std::size_t lastFound = 0;                      // where the last search ended
     std::vector<char> keys;
 };
 

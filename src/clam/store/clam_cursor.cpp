@@ -98,7 +98,8 @@ bool ClamFindChild(ClamHandle* handle, const char* key, std::uint32_t& child) {
 
 int ClamSeekKey(ClamHandle* handle, const char* key, int) {
     const ClamProbe probe = ClamMakeProbe(key);
-    ClamSeekMemo memo;
+    // Filled on the way down; loading a block has cleared `valid` until the leaf is searched.
+    ClamSeekMemo& memo = handle->seekMemo;
     memo.reservation = 2;
     bool memorable = true;
     std::uint32_t number = handle->rootBlock;
@@ -131,7 +132,6 @@ int ClamSeekKey(ClamHandle* handle, const char* key, int) {
         memo.belowShared = stop.belowShared;
         memo.shared = stop.shared;
         std::memcpy(memo.key.data(), key, probe.length + 1);
-        handle->seekMemo = memo;
     }
     return memo.stopped && stop.order == 0 ? 1 : 0;
 }

@@ -472,10 +472,9 @@ int ClamInsertKeyFromKey(const char* word, const char* phoneticKey, std::uint32_
     handle->savedBlock = -1;
     if (word == nullptr || word[0] == '\0' || IsFailed(handle)) return 0;
     std::array<char, kClamStoredKeyCapacity> key{};
-    const int built =
-        phoneticKey != nullptr
-            ? ClamBuildStoredKeyFromKey(word, phoneticKey, key.data(), handle->phonEnv)
-            : ClamBuildStoredKey(word, key.data(), handle);
+    const int built = phoneticKey != nullptr ? ClamBuildStoredKeyFromKey(
+                                                   word, phoneticKey, key.data(), handle->phonEnv)
+                                             : ClamBuildStoredKey(word, key.data(), handle);
     if (built == 0) return 0;
     return ClamInsertStoredKey(handle, key.data(), value);
 }
