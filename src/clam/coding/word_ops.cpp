@@ -62,6 +62,8 @@ int ClassIndex(std::uint32_t wordClass) {
 // Puts the handle back where the previous ClamNextWord left it.
 bool ResumeEnumeration(ClamHandle* handle) {
     if (handle->savedBlock < 0) return false;
+    // Loading the block again would find it first in the cache and change nothing.
+    if (handle->atSavedPosition && handle->savedRequests == handle->cache->requests) return true;
     const auto number = static_cast<std::uint32_t>(handle->savedBlock);
     if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return false;
     const auto offset = static_cast<std::size_t>(handle->savedOffset);
@@ -81,6 +83,8 @@ void SaveEnumeration(ClamHandle* handle) {
     handle->savedOffset = static_cast<std::int32_t>(handle->cursor - handle->block);
     const std::size_t keyLength = static_cast<std::size_t>(handle->keyEnd - handle->key.data());
     std::memcpy(handle->savedKey.data(), handle->key.data(), keyLength + 1);
+    handle->atSavedPosition = true;
+    handle->savedRequests = handle->cache->requests;
 }
 
 // A pair's first half is shown with # where the environment had no letter for a symbol.

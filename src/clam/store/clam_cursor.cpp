@@ -42,6 +42,7 @@ int ClamLoadBlock(ClamHandle* handle, std::uint32_t blockNumber, std::uint8_t mo
         return 0;
     }
     handle->seekMemo.valid = false;
+    handle->atSavedPosition = false;
     handle->slot = handle->cache->head;  // the slot just asked for
     handle->block = buffer;
     handle->cursor = buffer + kClamHeaderSize;

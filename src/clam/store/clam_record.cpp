@@ -73,6 +73,7 @@ std::uint8_t* ClamEncodeRecord(std::uint8_t* out, std::uint32_t value, const cha
 
 int ClamReadRecord(ClamHandle* handle) {
     handle->seekMemo.valid = false;
+    handle->atSavedPosition = false;
     handle->recordStart = handle->cursor;
     if (handle->block == nullptr) {
         handle->flags |= kClamFailed;

@@ -184,6 +184,10 @@ struct ClamHandle {
     ClamCacheSlot* slot;  // the slot of `block`
     ClamLeafHint leafHint;
     ClamWordMemo wordMemo;
+    // The enumeration's cursor is still where ClamNextWord saved it: nothing was loaded or
+    // read through the handle since, and the cache has served no request (savedRequests).
+    bool atSavedPosition;
+    std::uint32_t savedRequests;
 };
 
 // --- Little-endian fields -------------------------------------------------------------
