@@ -15,6 +15,7 @@ constexpr std::size_t kNoMark = static_cast<std::size_t>(-1);
 // Bytes 1 to 3 are marker codes and 4 the separator; 5 to 7 count as any other byte until
 // a separator has come.
 constexpr std::uint8_t kFirstPlainByte = 5;
+constexpr std::size_t kViewKeyPad = 32;
 
 // Position of the first byte from 1 to 4 in `length` bytes, or kNoMark.
 std::size_t FirstMark(const char* key, std::size_t length) {
@@ -101,7 +102,10 @@ bool BuildView(const ClamHandle* handle, ClamBlockView& view) {
     for (;;) {
         const std::size_t start = offset;
         const ClamRecordStep step = ClamDecodeRecord(bytes, used, offset, key, keyLength, value);
-        if (step == ClamRecordStep::kEnd) return true;
+        if (step == ClamRecordStep::kEnd) {
+            view.keys.resize(view.keys.size() + kViewKeyPad);
+            return true;
+        }
         if (step == ClamRecordStep::kDamaged || view.count == ClamBlockView::kMaxRecords) {
             return false;
         }
@@ -139,6 +143,17 @@ ClamBlockView* UsableView(ClamHandle* handle) {
 }
 
 // Leaves the handle as a scan that stopped at record `i` (or ran to the end) would.
+// Short keys move as one fixed block: the view's keys end with kViewKeyPad spare bytes.
+void CopyViewKey(std::array<char, kClamKeyBufferSize>& to, const ClamBlockView& view,
+                 std::size_t i) {
+    const char* from = view.keys.data() + view.keyAt[i];
+    if (view.keyLength[i] < kViewKeyPad) {
+        std::memcpy(to.data(), from, kViewKeyPad);
+    } else {
+        std::memcpy(to.data(), from, view.keyLength[i] + 1u);
+    }
+}
+
 // A view's key against the probe; plain keys are in byte order.
 int CompareViewKey(const ClamBlockView& view, std::size_t i, const ClamProbe& probe) {
     const char* key = view.keys.data() + view.keyAt[i];
@@ -146,7 +161,7 @@ int CompareViewKey(const ClamBlockView& view, std::size_t i, const ClamProbe& pr
                                              : ClamCompareKeys(key, probe.key);
 }
 
-// The first record not below the probe (not above it too, with `pastEqual`). Searches in
+// The first record not below the probe (not above it either, with `pastEqual`). Searches in
 // key order land at or right after the previous answer, so that is tried first.
 std::size_t FindInView(ClamBlockView& view, const ClamProbe& probe, bool pastEqual) {
     auto below = [&](std::size_t i) {
@@ -184,12 +199,12 @@ std::size_t FindInView(ClamBlockView& view, const ClamProbe& probe, bool pastEqu
 
 // Leaves the handle as a scan that stopped at the first record not below the probe (or ran
 // to the end) would.
-int SearchView(ClamHandle* handle, ClamBlockView& view, const ClamProbe& probe, bool pastEqual,
+int SearchView(ClamHandle* handle, ClamBlockView& view, const ClamProbe& probe, ClamScanFor purpose,
                ClamScanStop& stop) {
-    const std::size_t low = FindInView(view, probe, pastEqual);
+    const std::size_t low = FindInView(view, probe, purpose == ClamScanFor::kChild);
     const std::size_t i = low;
-    // The shared prefixes matter only to a search that places a key.
-    const bool placing = !pastEqual;
+    const bool placing = purpose == ClamScanFor::kPlacement;
+    stop.sharedCounted = placing;
     if (i > 0) {
         const char* below = view.keys.data() + view.keyAt[i - 1];
         stop.hasBelow = true;
@@ -199,8 +214,7 @@ int SearchView(ClamHandle* handle, ClamBlockView& view, const ClamProbe& probe, 
     }
     const std::size_t shown = i < view.count ? i : i - 1;
     if (view.count > 0) {
-        std::memcpy(handle->key.data(), view.keys.data() + view.keyAt[shown],
-                    view.keyLength[shown] + 1u);
+        CopyViewKey(handle->key, view, shown);
         handle->keyEnd = handle->key.data() + view.keyLength[shown];
         handle->cursor = handle->block + view.end[shown];
     }
@@ -235,11 +249,14 @@ void SkipToHint(ClamHandle* handle, const ClamProbe& probe, ClamScanStop& stop) 
 
 }  // namespace
 
-int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, bool pastEqual, ClamScanStop& stop) {
+int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpose,
+                  ClamScanStop& stop) {
+    const bool pastEqual = purpose == ClamScanFor::kChild;
     stop = ClamScanStop{};
+    stop.sharedCounted = true;
     if (handle->block != nullptr) {
         if (ClamBlockView* view = UsableView(handle)) {
-            return SearchView(handle, *view, probe, pastEqual, stop);
+            return SearchView(handle, *view, probe, purpose, stop);
         }
         SkipToHint(handle, probe, stop);
     }

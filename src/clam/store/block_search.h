@@ -31,6 +31,7 @@ struct ClamScanStop {
     std::size_t belowLength = 0;
     std::size_t belowShared = 0;
     std::size_t shared = 0;
+    bool sharedCounted = false;  // belowShared and shared hold (always so after kPlacement)
 };
 
 // The decoded records of a cached block, for a binary search instead of a scan. A cache
@@ -52,11 +53,17 @@ struct ClamBlockView {
 
 // Reads records from the handle's cursor exactly as repeated ClamReadRecord calls would,
 // leaving the handle as they would, until a record whose key is not below the probe (with
-// `pastEqual`: above it). 1 when it stopped on such a record; 0 at the end of the block, or
+// kChild: above it). 1 when it stopped on such a record; 0 at the end of the block, or
 // on a damaged record, which fails the handle.
 // From the start of a block with a decoded view (an index block at once, a leaf from its
 // second search without a change), a binary search takes the scan's place.
-int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, bool pastEqual, ClamScanStop& stop);
+enum class ClamScanFor {
+    kChild,      // the last record not above the probe
+    kRecord,     // the first record not below it
+    kPlacement,  // the same, with the shared prefixes an insertion needs
+};
+int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpose,
+                  ClamScanStop& stop);
 
 // Bytes that two NUL-terminated keys share from `from` on, plus `from`.
 std::size_t ClamSharedFrom(const char* a, const char* b, std::size_t from);

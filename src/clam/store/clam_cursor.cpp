@@ -88,7 +88,7 @@ int ClamNextRecord(ClamHandle* handle) {
 
 bool ClamFindChildOf(ClamHandle* handle, const ClamProbe& probe, std::uint32_t& child) {
     ClamScanStop stop;
-    ClamScanBlock(handle, probe, true, stop);
+    ClamScanBlock(handle, probe, ClamScanFor::kChild, stop);
     if (stop.hasBelow) child = stop.belowValue;
     return stop.hasBelow;
 }
@@ -124,8 +124,8 @@ int ClamSeekKey(ClamHandle* handle, const char* key, int) {
     }
     handle->currentBlock = number;
     ClamScanStop stop;
-    memo.stopped = ClamScanBlock(handle, probe, false, stop) == 1;
-    if (memorable && !IsFailed(handle) && probe.length <= kClamMaxKeyLength) {
+    memo.stopped = ClamScanBlock(handle, probe, ClamScanFor::kRecord, stop) == 1;
+    if (memorable && stop.sharedCounted && !IsFailed(handle) && probe.length <= kClamMaxKeyLength) {
         memo.valid = true;
         memo.requests = handle->cache->requests;
         memo.order = stop.order;

@@ -159,7 +159,7 @@ bool Place(ClamHandle* handle, std::uint32_t number, const ClamProbe& probe, Pla
     if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return false;
     if (!HasSaneLength(handle)) return Fail(handle);
     ClamScanStop stop;
-    const bool stopped = ClamScanBlock(handle, probe, false, stop) == 1;
+    const bool stopped = ClamScanBlock(handle, probe, ClamScanFor::kPlacement, stop) == 1;
     if (IsFailed(handle)) return false;
     return PlaceAfterScan(handle, stopped, stop, probe, place);
 }
