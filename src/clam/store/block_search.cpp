@@ -137,8 +137,13 @@ ClamBlockView* UsableView(ClamHandle* handle) {
     if (ClamIsLeaf(handle->block) && slot->searches++ == 0) return nullptr;
     if (slot->view == nullptr) slot->view = new (std::nothrow) ClamBlockView();
     if (slot->view == nullptr) return nullptr;
-    // The view of a block stays valid only as long as its pointers into `keys` do.
-    slot->viewState = BuildView(handle, *slot->view) ? kClamViewBuilt : kClamViewRefused;
+    bool built = false;
+    try {
+        built = BuildView(handle, *slot->view);
+    } catch (const std::bad_alloc&) {
+        built = false;  // without memory for it, the block is scanned as before
+    }
+    slot->viewState = built ? kClamViewBuilt : kClamViewRefused;
     return slot->viewState == kClamViewBuilt ? slot->view : nullptr;
 }
 
