@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -155,7 +156,10 @@ int RunOurs(const fs::path& dir, bool full) {
     UseFolders(dir);
     fs::remove(DestinationFile(dir));
     if (full) fs::copy_file(dir / "full.clam", DestinationFile(dir));
-    const std::size_t words = ReadLines(dir / "words.txt").size();
+    std::ifstream list(dir / "words.txt");
+    const auto words = static_cast<std::size_t>(
+        std::count(std::istreambuf_iterator<char>(list), std::istreambuf_iterator<char>(), '\n'));
+    list.close();
     g_logFile =
         platform::CurrentPlatform().OpenOutputStream(L"C:\\run.log", platform::StreamMode::kText);
     bench::CountingPlatform counting(platform::CurrentPlatform());
