@@ -14,86 +14,10 @@
 #include "clam/store/clam_status.h"
 #include "clam/store/clam_store.h"
 #include "clam/store/phon_env.h"
+#include "counting_platform.h"
 #include "platform/platform.h"
 
 namespace {
-
-// Passes everything to the native platform and counts descriptor reads and writes.
-class CountingPlatform final : public platform::Platform {
-  public:
-    long reads = 0;
-    long writes = 0;
-
-    bool GetOsVersion(platform::OsVersion& v) override { return inner_.GetOsVersion(v); }
-    platform::LocalTime GetLocalTime() override { return inner_.GetLocalTime(); }
-    std::int32_t GetKnownFolderLocalLow(std::wstring& p) override {
-        return inner_.GetKnownFolderLocalLow(p);
-    }
-    bool GetSpecialFolderPath(int csidl, std::wstring& p) override {
-        return inner_.GetSpecialFolderPath(csidl, p);
-    }
-    bool ListFolder(const std::wstring& pattern, std::vector<std::wstring>& names) override {
-        return inner_.ListFolder(pattern, names);
-    }
-    int MakeFolder(const std::wstring& path) override { return inner_.MakeFolder(path); }
-    int Open(const std::wstring& path, int flags, int permission) override {
-        return inner_.Open(path, flags, permission);
-    }
-    std::int64_t Seek(int fd, std::int64_t offset, int whence) override {
-        return inner_.Seek(fd, offset, whence);
-    }
-    int Read(int fd, void* buffer, unsigned int count) override {
-        ++reads;
-        return inner_.Read(fd, buffer, count);
-    }
-    int Write(int fd, const void* buffer, unsigned int count) override {
-        ++writes;
-        return inner_.Write(fd, buffer, count);
-    }
-    int Close(int fd) override { return inner_.Close(fd); }
-    bool CanOpenForReading(const std::wstring& path) override {
-        return inner_.CanOpenForReading(path);
-    }
-    bool ReadFile(const std::wstring& path, platform::StreamMode mode,
-                  std::string& contents) override {
-        return inner_.ReadFile(path, mode, contents);
-    }
-    std::unique_ptr<platform::OutputStream> OpenOutputStream(const std::wstring& path,
-                                                             platform::StreamMode mode) override {
-        return inner_.OpenOutputStream(path, mode);
-    }
-    bool ReplaceFile(const std::wstring& target, const std::wstring& replacement) override {
-        return inner_.ReplaceFile(target, replacement);
-    }
-    bool DeleteFile(const std::wstring& path) override { return inner_.DeleteFile(path); }
-    bool PathExists(const std::wstring& path) override { return inner_.PathExists(path); }
-    int OpenHeld(const std::wstring& path, int flags, int permission) override {
-        return inner_.OpenHeld(path, flags, permission);
-    }
-    bool FlushFile(int fd) override { return inner_.FlushFile(fd); }
-    bool FlushFolder(const std::wstring& folder) override { return inner_.FlushFolder(folder); }
-    bool IsFolder(const std::wstring& path) override { return inner_.IsFolder(path); }
-    void ConsoleWrite(std::string_view text) override { inner_.ConsoleWrite(text); }
-    void ConsoleWriteWide(std::wstring_view text) override { inner_.ConsoleWriteWide(text); }
-    void ConsoleFlush() override { inner_.ConsoleFlush(); }
-    platform::LockAttempt TryLockFile(const std::wstring& path,
-                                      std::unique_ptr<platform::HeldLock>& lock) override {
-        return inner_.TryLockFile(path, lock);
-    }
-    void Sleep(unsigned int milliseconds) override { inner_.Sleep(milliseconds); }
-    unsigned int RunLockWaitMilliseconds() override { return inner_.RunLockWaitMilliseconds(); }
-    std::unique_ptr<platform::OutputStream> CreateOutputStream(const std::wstring& path,
-                                                               platform::StreamMode mode) override {
-        return inner_.CreateOutputStream(path, mode);
-    }
-    [[noreturn]] void Exit(int status) override {
-        inner_.Exit(status);
-        std::abort();  // the inner platform does not return either
-    }
-
-  private:
-    platform::Platform& inner_ = platform::NativePlatform();
-};
 
 std::vector<std::string> DistinctWords(std::size_t count) {
     std::mt19937 rng(1);
@@ -131,7 +55,7 @@ WORDHAUL_BENCHMARK(store, "a million distinct words found, then added, into a ne
     const std::vector<std::string> words = DistinctWords(count);
     const std::filesystem::path file =
         std::filesystem::temp_directory_path() / "wordhaul-store-bench.clam";
-    CountingPlatform counting;
+    bench::CountingPlatform counting;
     platform::Platform* previous = platform::SetPlatform(&counting);
     ClamBlockCache* cache = ClamNewBlockCache(5, 10);
     int status = 0;
@@ -154,9 +78,10 @@ WORDHAUL_BENCHMARK(store, "a million distinct words found, then added, into a ne
     platform::SetPlatform(previous);
     std::printf(
         "store: %zu words in %.3f s (%.2f us/word): %ld added, %ld found; %u blocks;\n"
-        "       %ld block reads, %ld block writes; close %s\n",
+        "       %llu block reads, %llu block writes; close %s\n",
         words.size(), seconds, seconds * 1e6 / static_cast<double>(words.size()), added, found,
-        blocks, counting.reads, counting.writes, closed == 1 ? "ok" : "FAILED");
+        blocks, static_cast<unsigned long long>(counting.BlockReads()),
+        static_cast<unsigned long long>(counting.BlockWrites()), closed == 1 ? "ok" : "FAILED");
     ClamFreeBlockCache(cache);
     ClamFreePhonEnv(env);
     std::filesystem::remove(file);

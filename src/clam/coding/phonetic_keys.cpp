@@ -54,6 +54,9 @@ bool MarkerFreeText(const std::uint8_t* encoded, std::span<char> out) {
     return true;
 }
 
+// The stored key of a form, given the phonetic key of its marker-free text.
+int BuildStoredKey(const std::uint8_t* form, const char* key, char* out, ClamPhonEnv* env);
+
 bool HasUnstorableMarker(const std::uint8_t* encoded) {
     for (const std::uint8_t* p = encoded; *p != 0 && *p != kClamSeparatorByte; ++p) {
         if (*p == kUnstorableMarker) return true;
@@ -90,9 +93,22 @@ int ClamBuildStoredKeyWithEnv(const char* encoded, char* out, ClamPhonEnv* env) 
     if (!MarkerFreeText(form, scratch) || HasUnstorableMarker(form)) return 0;
     std::array<char, kClamPhoneticKeyCapacity> key;
     ClamPhoneticKey(scratch.data(), key.data(), key.size(), env);
+    return BuildStoredKey(form, key.data(), out, env);
+}
 
-    const std::span<const std::uint8_t> symbols(
-        reinterpret_cast<const std::uint8_t*>(key.data()) + 2, std::strlen(key.data() + 2));
+int ClamBuildStoredKeyFromKey(const char* encoded, const char* phoneticKey, char* out,
+                              ClamPhonEnv* env) {
+    const auto* form = reinterpret_cast<const std::uint8_t*>(encoded);
+    std::array<char, kClamMarkerFreeLimit> scratch;
+    if (!MarkerFreeText(form, scratch) || HasUnstorableMarker(form)) return 0;
+    return BuildStoredKey(form, phoneticKey, out, env);
+}
+
+namespace {
+
+int BuildStoredKey(const std::uint8_t* form, const char* key, char* out, ClamPhonEnv* env) {
+    const std::span<const std::uint8_t> symbols(reinterpret_cast<const std::uint8_t*>(key) + 2,
+                                                std::strlen(key + 2));
     const std::uint8_t defaultSymbol = ClamDefaultSymbolByte(*env);
     KeyWriter w(reinterpret_cast<std::uint8_t*>(out), kClamMaxKeyLength);
     w.Put(static_cast<std::uint8_t>(key[0]));
@@ -118,6 +134,8 @@ int ClamBuildStoredKeyWithEnv(const char* encoded, char* out, ClamPhonEnv* env) 
     out[w.Length()] = 0;
     return 1;
 }
+
+}  // namespace
 
 void ClamKeyToWordWithEnv(const char* key, char* out, ClamPhonEnv* env) {
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(key),

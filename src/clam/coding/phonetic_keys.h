@@ -46,6 +46,10 @@ void ClamPhoneticKey(const char* encoded, char* out, std::size_t capacity, ClamP
 // marker-free text is kClamMarkerFreeLimit bytes or longer, or when the key would be longer
 // than kClamMaxKeyLength.
 int ClamBuildStoredKeyWithEnv(const char* encoded, char* out, ClamPhonEnv* env);
+// The same, given the phonetic key (ClamPhoneticKey with kClamPhoneticKeyCapacity) of the
+// encoded form's text without its marker bytes and before its byte 8.
+int ClamBuildStoredKeyFromKey(const char* encoded, const char* phoneticKey, char* out,
+                              ClamPhonEnv* env);
 
 // The encoded form of a stored key (out: kClamKeyWordCapacity bytes). Reads at most
 // kClamStoredKeyCapacity - 1 bytes of the key.

@@ -62,6 +62,8 @@ int ClassIndex(std::uint32_t wordClass) {
 // Puts the handle back where the previous ClamNextWord left it.
 bool ResumeEnumeration(ClamHandle* handle) {
     if (handle->savedBlock < 0) return false;
+    // Loading the block again would find it first in the cache and change nothing.
+    if (handle->atSavedPosition && handle->savedRequests == handle->cache->requests) return true;
     const auto number = static_cast<std::uint32_t>(handle->savedBlock);
     if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return false;
     const auto offset = static_cast<std::size_t>(handle->savedOffset);
@@ -81,6 +83,8 @@ void SaveEnumeration(ClamHandle* handle) {
     handle->savedOffset = static_cast<std::int32_t>(handle->cursor - handle->block);
     const std::size_t keyLength = static_cast<std::size_t>(handle->keyEnd - handle->key.data());
     std::memcpy(handle->savedKey.data(), handle->key.data(), keyLength + 1);
+    handle->atSavedPosition = true;
+    handle->savedRequests = handle->cache->requests;
 }
 
 // A pair's first half is shown with # where the environment had no letter for a symbol.
@@ -153,6 +157,41 @@ void RestorePair(ClamHandle* handle, const PairRemoval& removal) {
     if (ClamGetU16(record) == 0) ClamPutU16(record, removal.value);
 }
 
+// ClamLookupKey, leaving the phonetic key it looked for in `probe` (empty when none).
+std::uint32_t LookupWithProbe(const char* encoded, ClamHandle* handle,
+                              std::array<char, kClamPhoneticKeyCapacity>& probe) {
+    handle->variantMatch = 0;
+    probe[0] = '\0';
+    if (IsFailed(handle) || encoded == nullptr || encoded[0] == '\0') return 0;
+    if (BoundedLength(encoded, kEncodedBuffer) >= kEncodedBuffer) return 0;
+    ClamPhoneticKey(encoded, probe.data(), probe.size(), handle->phonEnv);
+    if (ClamSeekKey(handle, probe.data(), 0) == 1) return handle->value;
+    return 0;
+}
+
+void RememberWord(ClamHandle* handle, const char* word, int wordClass, const char* encoded,
+                  const std::array<char, kClamPhoneticKeyCapacity>& probe) {
+    ClamWordMemo& memo = handle->wordMemo;
+    memo.valid = probe[0] != '\0';
+    if (!memo.valid) return;
+    memo.wordClass = wordClass;
+    std::memcpy(memo.word.data(), word, std::strlen(word) + 1);
+    std::memcpy(memo.encoded.data(), encoded, std::strlen(encoded) + 1);
+    std::memcpy(memo.phoneticKey.data(), probe.data(), std::strlen(probe.data()) + 1);
+}
+
+// The encoding and phonetic key of a word that ClamFindWord just looked up, when the key
+// it looked for is the phonetic key of its whole encoded form (no marker bytes, no byte 8).
+const ClamWordMemo* RecallWord(const ClamHandle* handle, const char* word) {
+    const ClamWordMemo& memo = handle->wordMemo;
+    if (!memo.valid || std::strcmp(memo.word.data(), word) != 0) return nullptr;
+    for (const char* c = memo.encoded.data(); *c != '\0'; ++c) {
+        const auto b = static_cast<unsigned char>(*c);
+        if (b >= kClamMarker1 && b <= kClamSeparatorByte) return nullptr;
+    }
+    return &memo;
+}
+
 }  // namespace
 
 int ClamClassAccepts(std::uint32_t lookedUpClass, std::uint32_t storedValue) {
@@ -163,13 +202,8 @@ int ClamClassAccepts(std::uint32_t lookedUpClass, std::uint32_t storedValue) {
 }
 
 std::uint32_t ClamLookupKey(const char* encoded, std::uint32_t, ClamHandle* handle, int) {
-    handle->variantMatch = 0;
-    if (IsFailed(handle) || encoded == nullptr || encoded[0] == '\0') return 0;
-    if (BoundedLength(encoded, kEncodedBuffer) >= kEncodedBuffer) return 0;
-    std::array<char, kClamPhoneticKeyCapacity> probe{};
-    ClamPhoneticKey(encoded, probe.data(), probe.size(), handle->phonEnv);
-    if (ClamSeekKey(handle, probe.data(), 0) == 1) return handle->value;
-    return 0;
+    std::array<char, kClamPhoneticKeyCapacity> probe;
+    return LookupWithProbe(encoded, handle, probe);
 }
 
 int ClamFindWord(const char* word, ClamHandle* handle, std::uint32_t* attributes,
@@ -184,8 +218,10 @@ int ClamFindWord(const char* word, ClamHandle* handle, std::uint32_t* attributes
     std::array<char, kEncodedBuffer> encoded{};
     const int wordClass = ClamEncodeWord(word, encoded.data(), encoded.size(), handle->language);
     if (wordClass == 0) return 0;
-    const std::uint32_t value = ClamLookupKey(encoded.data(), static_cast<std::uint32_t>(wordClass),
-                                              handle, static_cast<int>(askedFlags));
+    (void)askedFlags;  // no variant search is made
+    std::array<char, kClamPhoneticKeyCapacity> probe;
+    const std::uint32_t value = LookupWithProbe(encoded.data(), handle, probe);
+    RememberWord(handle, word, wordClass, encoded.data(), probe);
     if (attributes != nullptr) *attributes = value;
     if (handle->variantMatch != 0 && flags != nullptr) *flags = 1;
     return value != 0 && ClamClassAccepts(static_cast<std::uint32_t>(wordClass), value) ? 1 : 0;
@@ -201,6 +237,10 @@ int ClamAddWord(const char* word, ClamHandle* handle) {
         wordClass = ClamEncodePair(word, encoded.data(), encoded.size(), handle->language);
     } else if (HoldsAny(word, IsMarker)) {
         wordClass = ClamEncodeMarkedWord(word, encoded.data(), encoded.size(), handle->language);
+    } else if (const ClamWordMemo* memo = RecallWord(handle, word)) {
+        if (IsFailed(handle)) return 0;
+        return ClamInsertKeyFromKey(memo->encoded.data(), memo->phoneticKey.data(),
+                                    static_cast<std::uint32_t>(memo->wordClass), handle);
     } else if (word[0] != '\0') {
         wordClass = ClamEncodeWord(word, encoded.data(), encoded.size(), handle->language);
     }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "clam/store/block_search.h"
 #include "clam/store/clam_store.h"
 #include "platform/platform.h"
 
@@ -12,7 +13,15 @@ std::uint8_t* NewBuffer() {
     return new (std::nothrow) std::uint8_t[kClamBlockSize]();
 }
 
+// The block of the slot changes or goes: its view no longer describes it.
+void ForgetView(ClamCacheSlot* slot) {
+    slot->viewState = kClamViewNone;
+    slot->searches = 0;
+    ++slot->version;
+}
+
 void MarkFree(ClamCacheSlot* slot) {
+    ForgetView(slot);
     slot->fd = 0;
     slot->state = 0;
     slot->priority = kClamFreePriority;
@@ -102,7 +111,10 @@ ClamBlockCache* ClamNewBlockCache(int, int) {
 
 void ClamFreeBlockCache(ClamBlockCache* cache) {
     if (cache == nullptr) return;
-    for (std::uint32_t i = 0; i < kClamCacheSlots; ++i) delete[] cache->slots[i].buffer;
+    for (std::uint32_t i = 0; i < kClamCacheSlots; ++i) {
+        delete[] cache->slots[i].buffer;
+        delete cache->slots[i].view;
+    }
     delete[] cache->slots;
     delete cache;
 }
@@ -136,6 +148,7 @@ std::uint8_t* ClamGetBlock(ClamBlockCache* cache, std::uint32_t blockNumber, std
                            std::uint8_t mode) {
     if ((mode & (kClamModeRead | kClamModeChange)) == 0) return nullptr;
     if (cache == nullptr || fd == 0) return nullptr;
+    ++cache->requests;
     ClamCacheSlot* slot = ClamFindSlot(cache, blockNumber, fd);
     if (slot != nullptr && slot->buffer == nullptr) {
         MarkFree(slot);
@@ -156,7 +169,9 @@ std::uint8_t* ClamGetBlock(ClamBlockCache* cache, std::uint32_t blockNumber, std
         slot->fd = fd;
         slot->blockNumber = blockNumber;
         slot->state = mode;
+        ForgetView(slot);
     }
+    if ((mode & kClamModeChange) != 0) ForgetView(slot);
     slot->priority = mode & kClamModePriority;
     slot->state |= mode & kClamModeChange;
     MoveToHead(cache, slot);
@@ -165,6 +180,7 @@ std::uint8_t* ClamGetBlock(ClamBlockCache* cache, std::uint32_t blockNumber, std
 }
 
 void ClamReleaseSlot(ClamBlockCache* cache, ClamCacheSlot* slot) {
+    ++cache->requests;
     if (slot != &cache->slots[0] && slot->buffer != nullptr) {
         delete[] slot->buffer;
         slot->buffer = nullptr;
@@ -173,7 +189,8 @@ void ClamReleaseSlot(ClamBlockCache* cache, ClamCacheSlot* slot) {
     MarkFree(slot);
 }
 
-int ClamWriteSlot(ClamBlockCache*, ClamCacheSlot* slot) {
+int ClamWriteSlot(ClamBlockCache* cache, ClamCacheSlot* slot) {
+    ++cache->requests;
     if (!IsDirty(slot)) return 1;
     if (slot->buffer == nullptr || !WriteBlock(slot)) return 0;
     slot->state &= static_cast<std::uint8_t>(~kClamModeChange);

@@ -12,6 +12,12 @@
 #include <cstdint>
 
 struct ClamHandle;
+struct ClamBlockView;
+
+// Whether a slot's decoded view describes its block.
+inline constexpr std::uint8_t kClamViewNone = 0;
+inline constexpr std::uint8_t kClamViewBuilt = 1;
+inline constexpr std::uint8_t kClamViewRefused = 2;  // the block is only ever scanned
 
 inline constexpr std::uint8_t kClamModeRead = 0x20;
 inline constexpr std::uint8_t kClamModeChange = 0x10;  // also the dirty bit of a slot
@@ -29,6 +35,10 @@ struct ClamCacheSlot {
     std::uint8_t priority;  // 0 root, 1 other, 127 free
     ClamCacheSlot* prev;    // used more recently
     ClamCacheSlot* next;    // used less recently
+    ClamBlockView* view;    // owned; see viewState
+    std::uint8_t viewState;
+    std::uint8_t searches;  // searches of the block since it last changed or came in
+    std::uint32_t version;  // counts the changes and refills of the slot's block
 };
 
 struct ClamBlockCache {
@@ -37,6 +47,9 @@ struct ClamBlockCache {
     std::uint32_t bufferCount;
     std::uint32_t initialBuffers;
     std::uint32_t slotCount;
+    // Counts the requests that can change a slot or the ring; a handle's memory of its last
+    // descent holds only while this stays the same.
+    std::uint32_t requests;
 };
 
 // The two arguments are ignored: every cache has 5 initial buffers and 10 slots.
@@ -65,3 +78,5 @@ int ClamSeekKey(ClamHandle* handle, const char* key, int flag);
 // In the index block just loaded: the child of the last record whose key is not above
 // `key`; false when there is none (or reading the block failed the handle).
 bool ClamFindChild(ClamHandle* handle, const char* key, std::uint32_t& child);
+struct ClamProbe;
+bool ClamFindChildOf(ClamHandle* handle, const ClamProbe& probe, std::uint32_t& child);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "clam/store/block_cache.h"
+#include "clam/store/block_search.h"
 #include "clam/store/clam_store.h"
 
 namespace {
@@ -17,6 +18,11 @@ bool IsFailed(const ClamHandle* handle) {
 
 void MarkFailed(ClamHandle* handle) {
     handle->flags |= kClamFailed;
+}
+
+bool HasSaneLength(const ClamHandle* handle) {
+    return handle->usedBytes >= static_cast<std::int32_t>(kClamHeaderSize) &&
+           handle->usedBytes <= static_cast<std::int32_t>(kClamBlockSize);
 }
 
 // A child or link read from the file must name another block in use than the root.
@@ -35,6 +41,9 @@ int ClamLoadBlock(ClamHandle* handle, std::uint32_t blockNumber, std::uint8_t mo
         MarkFailed(handle);
         return 0;
     }
+    handle->seekMemo.valid = false;
+    handle->atSavedPosition = false;
+    handle->slot = handle->cache->head;  // the slot just asked for
     handle->block = buffer;
     handle->cursor = buffer + kClamHeaderSize;
     handle->key[0] = '\0';
@@ -77,24 +86,35 @@ int ClamNextRecord(ClamHandle* handle) {
     }
 }
 
+bool ClamFindChildOf(ClamHandle* handle, const ClamProbe& probe, std::uint32_t& child) {
+    ClamScanStop stop;
+    ClamScanBlock(handle, probe, ClamScanFor::kChild, stop);
+    if (stop.hasBelow) child = stop.belowValue;
+    return stop.hasBelow;
+}
+
 bool ClamFindChild(ClamHandle* handle, const char* key, std::uint32_t& child) {
-    bool found = false;
-    while (ClamReadRecord(handle) == 1) {
-        if (ClamCompareKeys(handle->key.data(), key) > 0) break;
-        child = handle->value;
-        found = true;
-    }
-    return found;
+    return ClamFindChildOf(handle, ClamMakeProbe(key), child);
 }
 
 int ClamSeekKey(ClamHandle* handle, const char* key, int) {
+    const ClamProbe probe = ClamMakeProbe(key);
+    // Filled on the way down; loading a block has cleared `valid` until the leaf is searched.
+    ClamSeekMemo& memo = handle->seekMemo;
+    memo.reservation = 2;
+    bool memorable = true;
     std::uint32_t number = handle->rootBlock;
     for (int depth = 0;; ++depth) {
         if (IsFailed(handle)) return 0;
         if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return 0;
+        memorable = memorable && depth < static_cast<int>(kClamMaxLevels) && HasSaneLength(handle);
+        if (memorable) memo.path[static_cast<std::size_t>(depth)] = number;
+        memo.depth = static_cast<std::uint32_t>(depth + 1);
         if (ClamIsLeaf(handle->block)) break;
+        const std::size_t room = kClamBlockSize - static_cast<std::size_t>(handle->usedBytes);
+        memo.reservation = room >= kClamRoomForPushedKey ? 1 : memo.reservation + 1;
         std::uint32_t child = 0;
-        const bool found = ClamFindChild(handle, key, child);
+        const bool found = ClamFindChildOf(handle, probe, child);
         if (IsFailed(handle) || !found) return 0;
         if (!IsInnerBlock(handle, child) || depth + 1 >= kMaxDescent) {
             MarkFailed(handle);
@@ -103,12 +123,18 @@ int ClamSeekKey(ClamHandle* handle, const char* key, int) {
         number = child;
     }
     handle->currentBlock = number;
-    while (ClamReadRecord(handle) == 1) {
-        const int order = ClamCompareKeys(handle->key.data(), key);
-        if (order == 0) return 1;
-        if (order > 0) return 0;
+    ClamScanStop stop;
+    memo.stopped = ClamScanBlock(handle, probe, ClamScanFor::kRecord, stop) == 1;
+    if (memorable && stop.sharedCounted && !IsFailed(handle) && probe.length <= kClamMaxKeyLength) {
+        memo.valid = true;
+        memo.requests = handle->cache->requests;
+        memo.order = stop.order;
+        memo.belowLength = stop.belowLength;
+        memo.belowShared = stop.belowShared;
+        memo.shared = stop.shared;
+        std::memcpy(memo.key.data(), key, probe.length + 1);
     }
-    return 0;
+    return memo.stopped && stop.order == 0 ? 1 : 0;
 }
 
 int ClamBuildStoredKey(const char* encoded, char* out, ClamHandle* handle) {

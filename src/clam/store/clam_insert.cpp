@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "clam/store/block_cache.h"
+#include "clam/store/block_search.h"
 #include "clam/store/clam_store.h"
 #include "clam/store/phon_env.h"
 
@@ -22,8 +23,6 @@ using Key = std::array<char, kClamKeyBufferSize>;
 // A full block, the new record, and a follower that had to be written out in full.
 constexpr std::size_t kImageCapacity = kClamBlockSize + 2 * kClamMaxRecordSize;
 constexpr std::size_t kSplitPoint = 512;
-// An index block with this much room takes the key a split below pushes up.
-constexpr std::size_t kRoomForPushedKey = 198;
 
 struct Image {
     std::array<std::uint8_t, kImageCapacity> bytes;
@@ -85,7 +84,7 @@ bool WriteNow(ClamHandle* handle, std::uint32_t number) {
 
 // Walks from the root to the leaf for `key`, noting the path and how many new blocks a
 // split cascade from the leaf may need.
-bool Descend(ClamHandle* handle, const char* key, Descent& descent) {
+bool Descend(ClamHandle* handle, const ClamProbe& probe, Descent& descent) {
     descent.path[0] = handle->rootBlock;
     descent.depth = 1;
     for (;;) {
@@ -96,9 +95,9 @@ bool Descend(ClamHandle* handle, const char* key, Descent& descent) {
         // A tree deeper than this was not made here; it is read, never extended.
         if (descent.depth == kClamMaxLevels) return false;
         const std::size_t room = kClamBlockSize - static_cast<std::size_t>(handle->usedBytes);
-        descent.reservation = room >= kRoomForPushedKey ? 1 : descent.reservation + 1;
+        descent.reservation = room >= kClamRoomForPushedKey ? 1 : descent.reservation + 1;
         std::uint32_t child = 0;
-        const bool found = ClamFindChild(handle, key, child);
+        const bool found = ClamFindChildOf(handle, probe, child);
         if (IsFailed(handle)) return false;
         if (!found || child == handle->rootBlock || child >= handle->blockCount) {
             return Fail(handle);
@@ -107,45 +106,146 @@ bool Descend(ClamHandle* handle, const char* key, Descent& descent) {
     }
 }
 
-// Loads a block and builds its new content with (key, value) inserted: records before the
-// insertion point unchanged, the new record, the follower re-encoded against the new key,
-// the rest unchanged. An equal key's record is replaced.
-bool BuildImage(ClamHandle* handle, std::uint32_t number, const char* key, std::uint32_t value,
-                Image& image) {
+// Where (key, value) goes in a block: the bytes from `at` to `replacedEnd` (an equal key's
+// record, and the follower) give way to the new record and the follower coded against the
+// new key. The follower's key is left in handle->key.
+struct Placement {
+    std::size_t used = 0;
+    std::size_t at = 0;
+    std::size_t replacedEnd = 0;
+    std::size_t belowLength = 0;  // the key before the new record
+    std::size_t belowShared = 0;  // bytes it shares with the new key
+    bool hasFollower = false;
+    std::uint16_t followerValue = 0;
+    std::size_t followerShared = 0;
+    std::size_t followerLength = 0;
+
+    std::size_t RecordSize(std::size_t keyLength) const {
+        return ClamRecordSize(keyLength - belowShared + 1);
+    }
+    std::size_t FollowerSize() const {
+        return hasFollower ? ClamRecordSize(followerLength - followerShared + 1) : 0;
+    }
+    std::size_t NewUsed(std::size_t keyLength) const {
+        return used - (replacedEnd - at) + RecordSize(keyLength) + FollowerSize();
+    }
+};
+
+// Where the key goes, from a scan of the handle's block that ended with `stop`.
+bool PlaceAfterScan(ClamHandle* handle, bool stopped, ClamScanStop stop, const ClamProbe& probe,
+                    Placement& place) {
+    place.used = static_cast<std::size_t>(handle->usedBytes);
+    place.at = static_cast<std::size_t>(handle->recordStart - handle->block);
+    place.belowLength = stop.belowLength;
+    place.belowShared = stop.belowShared;
+    place.replacedEnd = place.used;
+    place.hasFollower = stopped && stop.order > 0;
+    if (stopped && stop.order == 0) {
+        place.hasFollower = ClamReadRecord(handle) == 1;
+        if (IsFailed(handle)) return false;
+        stop.shared = ClamSharedFrom(handle->key.data(), probe.key, 0);
+    }
+    if (place.hasFollower) {
+        place.replacedEnd = static_cast<std::size_t>(handle->cursor - handle->block);
+        place.followerValue = static_cast<std::uint16_t>(handle->value);
+        place.followerShared = stop.shared;
+        place.followerLength = static_cast<std::size_t>(handle->keyEnd - handle->key.data());
+    }
+    return true;
+}
+
+// Loads a block and finds where the key goes.
+bool Place(ClamHandle* handle, std::uint32_t number, const ClamProbe& probe, Placement& place) {
     if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return false;
     if (!HasSaneLength(handle)) return Fail(handle);
+    ClamScanStop stop;
+    const bool stopped = ClamScanBlock(handle, probe, ClamScanFor::kPlacement, stop) == 1;
+    if (IsFailed(handle)) return false;
+    return PlaceAfterScan(handle, stopped, stop, probe, place);
+}
+
+// The placement that the handle's last seek found for the same key, when nothing can have
+// changed since: the seek left the handle on the leaf and the cache as this descent would.
+bool RecallPlace(ClamHandle* handle, const ClamProbe& probe, Descent& descent, Placement& place) {
+    const ClamSeekMemo& memo = handle->seekMemo;
+    if (!memo.valid || memo.requests != handle->cache->requests ||
+        std::strcmp(memo.key.data(), probe.key) != 0) {
+        return false;
+    }
+    descent.depth = memo.depth;
+    descent.path = memo.path;
+    descent.reservation = memo.reservation;
+    handle->seekMemo.valid = false;
+    ClamScanStop stop;
+    stop.order = memo.order;
+    stop.belowLength = memo.belowLength;
+    stop.belowShared = memo.belowShared;
+    stop.shared = memo.shared;
+    return PlaceAfterScan(handle, memo.stopped, stop, probe, place);
+}
+
+// Writes the new record and the follower, whose key is `followerKey`, at `out`.
+void PutPlacedRecords(std::uint8_t* out, const char* followerKey, const Placement& place,
+                      const ClamProbe& probe, std::uint32_t value) {
+    out = ClamPutRecord(out, value, place.belowLength - place.belowShared,
+                        probe.key + place.belowShared, probe.length - place.belowShared);
+    if (!place.hasFollower) return;
+    ClamPutRecord(out, place.followerValue, probe.length - place.followerShared,
+                  followerKey + place.followerShared, place.followerLength - place.followerShared);
+}
+
+// Builds a block's new content with (key, value) inserted: records before the insertion
+// point unchanged, the new record, the follower re-encoded against the new key, the rest
+// unchanged. An equal key's record is replaced.
+bool BuildImage(ClamHandle* handle, std::uint32_t number, const char* key, std::uint32_t value,
+                Image& image) {
+    const ClamProbe probe = ClamMakeProbe(key);
+    Placement place;
+    if (!Place(handle, number, probe, place)) return false;
+    const std::size_t newUsed = place.NewUsed(probe.length);
+    if (newUsed > image.bytes.size()) return Fail(handle);
     const std::uint8_t* block = handle->block;
-    const std::size_t used = static_cast<std::size_t>(handle->usedBytes);
-    handle->prevKey[0] = '\0';
-    int order = 1;
-    bool atEnd = false;
-    for (;;) {
-        if (ClamReadRecord(handle) == 0) {
-            if (IsFailed(handle)) return false;
-            atEnd = true;
-            break;
-        }
-        order = ClamCompareKeys(handle->key.data(), key);
-        if (order >= 0) break;
-        CopyKey(handle->prevKey, handle->key.data());
-    }
-    image.length = 0;
-    const std::size_t insertAt = static_cast<std::size_t>(handle->recordStart - block);
-    if (!image.Append(block, insertAt)) return Fail(handle);
-    if (!image.AppendRecord(value, handle->prevKey.data(), key)) return Fail(handle);
-    bool hasFollower = !atEnd && order > 0;
-    if (!atEnd && order == 0) {
-        hasFollower = ClamReadRecord(handle) == 1;
-        if (IsFailed(handle)) return false;
-    }
-    std::size_t rest = used;
-    if (hasFollower) {
-        if (!image.AppendRecord(handle->value, key, handle->key.data())) return Fail(handle);
-        rest = static_cast<std::size_t>(handle->cursor - block);
-    }
-    if (!image.Append(block + rest, used - rest)) return Fail(handle);
+    std::uint8_t* out = image.bytes.data();
+    std::memcpy(out, block, place.at);
+    const std::size_t placed = place.RecordSize(probe.length) + place.FollowerSize();
+    std::memcpy(out + place.at + placed, block + place.replacedEnd, place.used - place.replacedEnd);
+    PutPlacedRecords(out + place.at, handle->key.data(), place, probe, value);
+    image.length = newUsed;
     const std::uint32_t leaf = ClamIsLeaf(block) ? kClamLeafBit : 0;
-    ClamPutU16(image.bytes.data() + 2, static_cast<std::uint32_t>(image.length) | leaf);
+    ClamPutU16(out + 2, static_cast<std::uint32_t>(newUsed) | leaf);
+    return true;
+}
+
+void RememberInsertion(ClamHandle* handle, const ClamProbe& probe, const Placement& place,
+                       std::uint32_t value) {
+    ClamLeafHint& hint = handle->leafHint;
+    hint.slot = handle->slot;
+    hint.version = handle->slot->version;
+    hint.end = static_cast<std::uint16_t>(place.at + place.RecordSize(probe.length));
+    hint.value = static_cast<std::uint16_t>(value);
+    hint.keyLength = probe.length;
+    std::memcpy(hint.key.data(), probe.key, probe.length + 1);
+}
+
+// Inserts into a leaf that has room by moving its tail once; `inserted` stays false when the
+// leaf must split. False on a failure (the handle is failed then).
+bool InsertInPlace(ClamHandle* handle, std::uint32_t number, const ClamProbe& probe,
+                   std::uint32_t value, const Placement& place, bool& inserted) {
+    inserted = false;
+    const std::size_t newUsed = place.NewUsed(probe.length);
+    if (newUsed > kClamBlockSize) return true;
+    // Loading the block again clears the handle's key, which holds the follower's.
+    const Key followerKey = handle->key;
+    if (ClamLoadBlock(handle, number, kClamModeRead | kClamModeChange) == 0) return false;
+    std::uint8_t* block = handle->block;
+    const std::size_t placed = place.RecordSize(probe.length) + place.FollowerSize();
+    std::memmove(block + place.at + placed, block + place.replacedEnd,
+                 place.used - place.replacedEnd);
+    PutPlacedRecords(block + place.at, followerKey.data(), place, probe, value);
+    const std::uint32_t leaf = ClamIsLeaf(block) ? kClamLeafBit : 0;
+    ClamPutU16(block + 2, static_cast<std::uint32_t>(newUsed) | leaf);
+    inserted = true;
+    RememberInsertion(handle, probe, place, value);
     return true;
 }
 
@@ -344,22 +444,37 @@ int ClamInsertStoredKey(ClamHandle* handle, const char* key, std::uint32_t value
     handle->savedBlock = -1;
     if (IsFailed(handle) || handle->phonEnv == nullptr) return 0;
     if (std::strlen(key) > kClamMaxKeyLength || !IsAboveSentinel(handle, key)) return 0;
+    const ClamProbe probe = ClamMakeProbe(key);
     Descent descent;
-    if (!Descend(handle, key, descent)) return 0;
+    Placement place;
+    if (!RecallPlace(handle, probe, descent, place)) {
+        if (IsFailed(handle) || !Descend(handle, probe, descent)) return 0;
+        if (!Place(handle, descent.path[descent.depth - 1], probe, place)) return 0;
+    }
     const std::uint32_t leaf = descent.path[descent.depth - 1];
+    bool inserted = false;
+    if (!InsertInPlace(handle, leaf, probe, value, place, inserted)) return 0;
+    if (inserted) return 1;
     Image image;
     if (!BuildImage(handle, leaf, key, value, image)) return 0;
-    if (image.length <= kClamBlockSize) return CommitInPlace(handle, leaf, image, false) ? 1 : 0;
     std::uint32_t reservation = 0;
     if (PlanSplits(handle, descent, image, reservation) != Plan::kGo) return 0;
     return SplitUpwards(handle, descent, key, value, reservation) ? 1 : 0;
 }
 
 int ClamInsertKey(const char* word, std::uint32_t value, ClamHandle* handle) {
+    return ClamInsertKeyFromKey(word, nullptr, value, handle);
+}
+
+int ClamInsertKeyFromKey(const char* word, const char* phoneticKey, std::uint32_t value,
+                         ClamHandle* handle) {
     if (handle == nullptr || (handle->flags & kClamReadOnly) != 0) return 0;
     handle->savedBlock = -1;
     if (word == nullptr || word[0] == '\0' || IsFailed(handle)) return 0;
     std::array<char, kClamStoredKeyCapacity> key{};
-    if (ClamBuildStoredKey(word, key.data(), handle) == 0) return 0;
+    const int built = phoneticKey != nullptr ? ClamBuildStoredKeyFromKey(
+                                                   word, phoneticKey, key.data(), handle->phonEnv)
+                                             : ClamBuildStoredKey(word, key.data(), handle);
+    if (built == 0) return 0;
     return ClamInsertStoredKey(handle, key.data(), value);
 }

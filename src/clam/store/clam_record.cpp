@@ -12,12 +12,22 @@ std::size_t SharedPrefix(const char* prevKey, const char* key) {
     return n;
 }
 
-// Tail with its NUL of length n: a pad byte follows when n is even.
-std::size_t RecordSize(std::size_t tailWithNul) {
+}  // namespace
+
+std::size_t ClamRecordSize(std::size_t tailWithNul) {
     return 3 + tailWithNul + (tailWithNul % 2 == 0 ? 1 : 0);
 }
 
-}  // namespace
+std::uint8_t* ClamPutRecord(std::uint8_t* out, std::uint32_t value, std::size_t drop,
+                            const char* tail, std::size_t tailLength) {
+    ClamPutU16(out, value & 0xFFFF);
+    out[2] = static_cast<std::uint8_t>(drop);
+    std::memcpy(out + 3, tail, tailLength);
+    out[3 + tailLength] = 0;
+    std::uint8_t* end = out + 4 + tailLength;
+    if ((tailLength + 1) % 2 == 0) *end++ = 0;
+    return end;
+}
 
 ClamRecordStep ClamDecodeRecord(std::span<const std::uint8_t> bytes, std::size_t used,
                                 std::size_t& offset, std::array<char, kClamKeyBufferSize>& key,
@@ -34,7 +44,7 @@ ClamRecordStep ClamDecodeRecord(std::span<const std::uint8_t> bytes, std::size_t
         static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - bytes.data()) - tailStart;
     const std::size_t newLength = keyLength - drop + tailLength;
     if (newLength > kClamMaxKeyLength) return ClamRecordStep::kDamaged;
-    const std::size_t end = offset + RecordSize(tailLength + 1);
+    const std::size_t end = offset + ClamRecordSize(tailLength + 1);
     if (end > limit) return ClamRecordStep::kDamaged;
     std::memcpy(key.data() + keyLength - drop, bytes.data() + tailStart, tailLength);
     key[newLength] = '\0';
@@ -45,7 +55,7 @@ ClamRecordStep ClamDecodeRecord(std::span<const std::uint8_t> bytes, std::size_t
 }
 
 std::size_t ClamEncodedRecordSize(const char* prevKey, const char* key) {
-    return RecordSize(std::strlen(key) - SharedPrefix(prevKey, key) + 1);
+    return ClamRecordSize(std::strlen(key) - SharedPrefix(prevKey, key) + 1);
 }
 
 std::uint8_t* ClamEncodeRecord(std::uint8_t* out, std::uint32_t value, const char* prevKey,
@@ -62,6 +72,8 @@ std::uint8_t* ClamEncodeRecord(std::uint8_t* out, std::uint32_t value, const cha
 }
 
 int ClamReadRecord(ClamHandle* handle) {
+    handle->seekMemo.valid = false;
+    handle->atSavedPosition = false;
     handle->recordStart = handle->cursor;
     if (handle->block == nullptr) {
         handle->flags |= kClamFailed;

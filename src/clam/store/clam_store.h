@@ -105,12 +105,54 @@ inline constexpr int kClamMaxLanguage = 39;
 inline constexpr std::uint32_t kClamMaxBlocks = 0xFFFF;
 // The insertion's path: the root and five levels below it.
 inline constexpr std::size_t kClamMaxLevels = 6;
+// An index block with this much room takes the key a split below pushes up.
+inline constexpr std::size_t kClamRoomForPushedKey = 198;
 
 // Open modes and state bits of ClamHandle::flags.
 inline constexpr std::uint16_t kClamCreate = 0x0010;
 inline constexpr std::uint16_t kClamReadOnly = 0x0040;
 inline constexpr std::uint16_t kClamFailed = 0x0080;
 inline constexpr std::uint16_t kClamNotOwned = 0x0100;
+
+// Where the handle's last ClamSeekKey ended, so that an insertion of the same key right
+// after it needs no second descent. It holds while `valid` and the cache has served no
+// request since (`requests`); loading a block or reading a record through the handle
+// clears `valid`.
+struct ClamSeekMemo {
+    bool valid;
+    std::uint32_t requests;
+    std::array<std::uint32_t, kClamMaxLevels> path;  // root to leaf
+    std::uint32_t depth;
+    std::uint32_t reservation;  // as the insertion's descent counts it
+    bool stopped;               // the scan of the leaf stopped on a record
+    int order;
+    std::size_t belowLength;
+    std::size_t belowShared;
+    std::size_t shared;
+    std::array<char, kClamKeyBufferSize> key;
+};
+
+// The record this handle last inserted into a leaf in place. While the slot's block has not
+// changed since, every record before it is below it, so a search for a greater key may
+// start after it.
+struct ClamLeafHint {
+    ClamCacheSlot* slot;
+    std::uint32_t version;  // the slot's version right after the insertion
+    std::uint16_t end;      // where the record ends
+    std::uint16_t value;
+    std::size_t keyLength;
+    std::array<char, kClamKeyBufferSize> key;
+};
+
+// The last word that ClamFindWord encoded and looked up, so that adding the same word right
+// after needs no second encoding and transcription.
+struct ClamWordMemo {
+    bool valid;
+    int wordClass;
+    std::array<char, 64> word;
+    std::array<char, 128> encoded;
+    std::array<char, kClamPhoneticKeyCapacity> phoneticKey;
+};
 
 // One open clam file. Allocated zero-filled by the open operations, freed by ClamClose.
 struct ClamHandle {
@@ -138,6 +180,14 @@ struct ClamHandle {
     std::uint32_t variantMatch;
     std::uint32_t rootBlock;  // always 0
     std::int32_t language;
+    ClamSeekMemo seekMemo;
+    ClamCacheSlot* slot;  // the slot of `block`
+    ClamLeafHint leafHint;
+    ClamWordMemo wordMemo;
+    // The enumeration's cursor is still where ClamNextWord saved it: nothing was loaded or
+    // read through the handle since, and the cache has served no request (savedRequests).
+    bool atSavedPosition;
+    std::uint32_t savedRequests;
 };
 
 // --- Little-endian fields -------------------------------------------------------------
@@ -170,6 +220,15 @@ ClamRecordStep ClamDecodeRecord(std::span<const std::uint8_t> bytes, std::size_t
 // The size of the record that ClamEncodeRecord writes for `key` after `prevKey`.
 std::size_t ClamEncodedRecordSize(const char* prevKey, const char* key);
 
+// The size of a record whose tail with its NUL has `tailWithNul` bytes (a pad byte follows
+// an even count).
+std::size_t ClamRecordSize(std::size_t tailWithNul);
+
+// Writes one record from its parts (the tail without its NUL) and returns the position after
+// it. The caller provides room for ClamRecordSize(tailLength + 1) bytes.
+std::uint8_t* ClamPutRecord(std::uint8_t* out, std::uint32_t value, std::size_t drop,
+                            const char* tail, std::size_t tailLength);
+
 // Decodes the record at the handle's cursor: 1, or 0 at the end of the block (value 0).
 // A damaged record marks the handle failed and gives 0.
 int ClamReadRecord(ClamHandle* handle);
@@ -195,6 +254,9 @@ int ClamFindLastBlock(ClamHandle* handle);
 // --- Insertion ------------------------------------------------------------------------
 // Stores the key of an encoded word with its value; 1 when stored.
 [[nodiscard]] int ClamInsertKey(const char* word, std::uint32_t value, ClamHandle* handle);
+// The same for an encoded form without marker bytes, given its phonetic key.
+[[nodiscard]] int ClamInsertKeyFromKey(const char* word, const char* phoneticKey,
+                                       std::uint32_t value, ClamHandle* handle);
 // Stores an already built stored key. Refuses (0, nothing changed) a key that is not above
 // the sentinel, is longer than kClamMaxKeyLength, or whose insertion would need a seventh
 // tree level, a block number of 0xFFFF or more, or a block part longer than a block.
