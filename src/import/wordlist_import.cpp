@@ -1,6 +1,8 @@
 #include "import/wordlist_import.h"
 
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 #include "app/folder_path.h"
 #include "app/reporting.h"
@@ -60,15 +62,17 @@ void ImportWordListDictionary(const std::wstring& fileName, const std::wstring& 
         }
     }
 
-    std::uint32_t importedCount = 0;
-    const std::uint32_t alreadyPresentCount =
-        destination.MergeFrom(source, [&importedCount](std::string_view word) {
-            ++importedCount;
-            LogMessage("Succesfully imported word:");
-            LogMessage(word);
-        });
-
-    const bool saved = ReplaceWordList(destinationPath, destination, held);
-    LogTotals(importedCount, alreadyPresentCount);
-    if (!saved) ReportSkip(kCannotWriteDestination, destinationPath);
+    // The words are logged as imported only once the destination holds them.
+    std::vector<std::string_view> imported;
+    const std::uint32_t alreadyPresentCount = destination.MergeFrom(
+        source, [&imported](std::string_view word) { imported.push_back(word); });
+    if (!ReplaceWordList(destinationPath, destination, held)) {
+        ReportSkip(kCannotWriteDestination, destinationPath);
+        return;
+    }
+    for (const std::string_view word : imported) {
+        LogMessage("Succesfully imported word:");
+        LogMessage(word);
+    }
+    LogTotals(static_cast<std::uint32_t>(imported.size()), alreadyPresentCount);
 }
