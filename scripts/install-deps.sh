@@ -9,6 +9,11 @@ command -v make >/dev/null || missing+=(make)
 command -v python3 >/dev/null || missing+=(python3)
 command -v setpriv >/dev/null || missing+=(util-linux)
 [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+# The fuzz targets (clang with libFuzzer and the sanitizers) and the formatting check.
+command -v clang++ >/dev/null || missing+=(clang)
+compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' >/dev/null ||
+    missing+=(libclang-rt-14-dev)
+command -v clang-format >/dev/null || missing+=(clang-format)
 
 # With the argument "windows", also what the Windows build needs: the MinGW-w64 cross
 # compiler, and Wine to run its tests. wine64 alone serves 64-bit programs: no i386

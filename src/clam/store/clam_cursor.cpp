@@ -54,6 +54,10 @@ int ClamLoadBlock(ClamHandle* handle, std::uint32_t blockNumber, std::uint8_t mo
 
 int ClamNextRecord(ClamHandle* handle) {
     std::uint32_t hops = 0;
+    // Keys ascend along the chain; a chain that leads back is a damaged file and would
+    // otherwise be read forever. The last key read is kept across blocks without records,
+    // so that a chain leading back through one is caught too.
+    std::array<char, kClamKeyBufferSize> lastKey{};
     for (;;) {
         handle->recordStart = handle->cursor;
         while (!IsFailed(handle) && ClamReadRecord(handle) == 1) {
@@ -67,11 +71,10 @@ int ClamNextRecord(ClamHandle* handle) {
             MarkFailed(handle);
             return 0;
         }
-        // Keys ascend along the chain; a chain that leads back is a damaged file and would
-        // otherwise be read forever.
-        std::array<char, kClamKeyBufferSize> lastKey;
-        std::memcpy(lastKey.data(), handle->key.data(),
-                    static_cast<std::size_t>(handle->keyEnd - handle->key.data()) + 1);
+        if (handle->keyEnd != handle->key.data()) {
+            std::memcpy(lastKey.data(), handle->key.data(),
+                        static_cast<std::size_t>(handle->keyEnd - handle->key.data()) + 1);
+        }
         if (ClamLoadBlock(handle, link, kClamModeRead) == 0) return 0;
         handle->currentBlock = link;
         if (ClamReadRecord(handle) == 1) {

@@ -15,7 +15,6 @@ namespace {
 constexpr int kMinLanguage = 1;
 constexpr int kMaxLanguage = 39;
 constexpr std::size_t kNumberCount = 16;
-constexpr std::size_t kSectionCount = 9;
 constexpr std::size_t kFirstSectionNumber = 7;
 
 // Reads exactly count bytes; short reads are retried, as a descriptor may deliver in parts.

@@ -109,6 +109,14 @@ TEST_F(StoreTest, DamagedFilesFailTheHandleInsteadOfStrayingOrLooping) {
     auto leaf = [](const char* used, const std::string& records) {
         return Patch(Patch(NewFile(), 2, used), 10, records);
     };
+    // Leaf 2 linked to a new last block without records, linked back to leaf 2.
+    const std::string throughEmpty = [&tree] {
+        const auto empty = static_cast<std::uint32_t>(tree.size() / kClamBlockSize);
+        std::string file = tree + Bytes("<02><00><04><80>") + std::string(kClamBlockSize - 4, '\0');
+        file[2048] = static_cast<char>(empty & 0xFF);
+        file[2049] = static_cast<char>(empty >> 8);
+        return file;
+    }();
     const std::string files[] = {
         leaf("<10><80>", "<01><00><09>x<00><00>"),                              // drop > key
         leaf("<d4><80>", "<01><00><00>" + std::string(197, 'q') + "<00><00>"),  // key of 199
@@ -116,6 +124,7 @@ TEST_F(StoreTest, DamagedFilesFailTheHandleInsteadOfStrayingOrLooping) {
         leaf("<02><84>", "<01><00><00>BB<00>"),       // used length past the block
         leaf("<ff><83>", "<01><00><00>BBc<00><00>"),  // records that run to an odd end
         Patch(tree, 2048, "<02><00>"),                // a leaf chain that leads back
+        throughEmpty,                                 // ... through a block without records
         Patch(tree, 2048, "<00><00>"),                // a link to the root
         Patch(tree, 4, "<00><00>"),                   // a child that is the root
     };
