@@ -21,11 +21,9 @@ bool ReadWordList(const std::wstring& path, WordSet& set) {
 
 bool ReplaceWordList(const std::wstring& path, const WordSet& set, Descriptor& held) {
     Replacement replacement(path);
-    return replacement.Create() &&
-           set.WriteText([&replacement](std::string_view piece) {
-               return replacement.Write(piece.data(), piece.size());
-           }) &&
-           replacement.Commit(held);
+    return replacement.Create() && set.WriteText([&replacement](std::string_view piece) {
+        return replacement.Write(piece.data(), piece.size());
+    }) && replacement.Commit(held);
 }
 
 void ImportWordListDictionary(const std::wstring& fileName, const std::wstring& secondLevelFolder,
