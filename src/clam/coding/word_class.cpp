@@ -188,6 +188,55 @@ bool HoldsMarker(std::string_view word) {
     return word.find_first_of("\x04\x05\x06") != std::string_view::npos;
 }
 
+// A letter that one pass can fold: valid, of one case only, and folding to no period.
+bool IsSimpleLetter(const WordTables& tables, Byte c, bool upper) {
+    const bool caseFits =
+        upper ? tables.IsUpper(c) && !tables.IsLower(c) : tables.IsLower(c) && !tables.IsUpper(c);
+    return caseFits && tables.IsValid(c) && c != kClamPeriod && !IsLeadingMarker(c) &&
+           tables.lower[c] != kClamPeriod;
+}
+
+constexpr uint8_t kSimpleLower = 1;
+constexpr uint8_t kSimpleUpper = 2;
+using SimpleLetters = std::array<std::array<uint8_t, 256>, kClamLanguageCount + 1>;
+
+// The simple letters of every language, worked out once.
+const SimpleLetters& SimpleLetterTables() {
+    static const SimpleLetters tables = [] {
+        SimpleLetters all{};
+        for (int language = 1; language <= kClamLanguageCount; ++language) {
+            const WordTables letters(language);
+            for (int c = 0; c < 256; ++c) {
+                const auto b = static_cast<Byte>(c);
+                all[language][b] = (IsSimpleLetter(letters, b, false) ? kSimpleLower : 0) |
+                                   (IsSimpleLetter(letters, b, true) ? kSimpleUpper : 0);
+            }
+        }
+        return all;
+    }();
+    return tables;
+}
+
+// Most words are lower-case letters, perhaps after one capital: their class and folded form
+// come from one pass. 0 leaves the word to the full way, as do the languages that join
+// letter pairs.
+int EncodeSimpleWord(std::string_view word, int language, char* out, size_t capacity) {
+    if (language == kIjLanguage || language == kUmlautLanguage) return 0;
+    if (word.empty() || word.size() >= capacity) return 0;
+    const std::array<uint8_t, 256>& simple = SimpleLetterTables()[language];
+    const bool capital = (simple[static_cast<Byte>(word[0])] & kSimpleUpper) != 0;
+    if (capital && word.size() < 2) return 0;
+    for (size_t i = capital ? 1 : 0; i < word.size(); ++i) {
+        if ((simple[static_cast<Byte>(word[i])] & kSimpleLower) == 0) return 0;
+    }
+    const uint8_t* lower = ClamLowerTable(language);
+    for (size_t i = 0; i < word.size(); ++i) {
+        out[i] = static_cast<char>(lower[static_cast<Byte>(word[i])]);
+    }
+    out[word.size()] = 0;
+    return capital ? WordClassCapitalised : WordClassLowerCase;
+}
+
 }  // namespace
 
 int ClamEncodeWord(const char* word, char* out, size_t capacity, int language) {
@@ -200,6 +249,9 @@ int ClamEncodeWord(const char* word, char* out, size_t capacity, int language) {
     }
     if (!IsLanguage(language)) return CopyUnchanged(whole, out, capacity);
 
+    if (start == 0) {
+        if (const int simple = EncodeSimpleWord(whole, language, out, capacity)) return simple;
+    }
     const WordTables tables(language);
     const std::string_view text = whole.substr(start);
     WordShape shape;
