@@ -1,13 +1,16 @@
-// The encoder's fast ways against the plain reference kept in the tests: random words of
-// every defined language, in every buffer size around their length, must give the same
-// class and the same encoded bytes.
+// The coding's fast ways against plain references kept in the tests: random words of every
+// defined language must give the same classes, encoded bytes and phonetic keys.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "clam/coding/phonetic_keys.h"
 #include "clam/coding/word_class.h"
+#include "clam/store/phon_env.h"
 #include "reference_word_class.h"
 #include "support/env_files.h"
 
@@ -55,6 +58,37 @@ TEST(EncodingDifferential, RandomWordsOfEveryLanguageEncodeAsTheReference) {
         for (int i = 0; i < 20000; ++i) ExpectSameEncoding(RandomWord(random), language);
         for (const char* word : {"a", "A", "Ab", "aB", "ij", "Ij", "IJ", "Aepfel", "a.", "Ab."}) {
             ExpectSameEncoding(word, language);
+        }
+    }
+}
+
+// The key and class with the last class tried first, and with a plain search of the class
+// strings (an environment whose strings are not known to ascend), in random and key order.
+TEST(EncodingDifferential, PhoneticKeysAndClassesMatchAPlainClassSearch) {
+    std::mt19937 random(11);
+    for (int language : testing_support::DefinedLanguages()) {
+        const testing_support::PhonEnvPtr hinted = testing_support::LoadLanguage(language);
+        const testing_support::PhonEnvPtr plain = testing_support::LoadLanguage(language);
+        ASSERT_TRUE(hinted->classesAscend) << language;
+        plain->classesAscend = false;
+        std::vector<std::string> forms;
+        for (int i = 0; i < 6000; ++i) {
+            std::array<char, kClamEncodedCapacity> form{};
+            const std::string word = RandomWord(random);
+            if (ClamEncodeWord(word.c_str(), form.data(), form.size(), language) != 0) {
+                forms.emplace_back(form.data());
+            }
+        }
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 1) std::sort(forms.begin(), forms.end());
+            for (const std::string& form : forms) {
+                std::array<char, kClamPhoneticKeyCapacity> ours{};
+                std::array<char, kClamPhoneticKeyCapacity> reference{};
+                ClamPhoneticKey(form.c_str(), ours.data(), ours.size(), hinted.get());
+                ClamPhoneticKey(form.c_str(), reference.data(), reference.size(), plain.get());
+                ASSERT_STREQ(ours.data(), reference.data()) << form << " language " << language;
+                ASSERT_EQ(hinted->lastClass, plain->lastClass) << form;
+            }
         }
     }
 }
