@@ -229,7 +229,8 @@ int SearchView(ClamHandle* handle, ClamBlockView& view, const ClamProbe& probe, 
     }
     handle->recordStart = handle->block + view.start[i];
     handle->value = view.value[i];
-    stop.order = CompareViewKey(view, i, probe);
+    // A search for a child reads only what lies below the stop.
+    if (purpose != ClamScanFor::kChild) stop.order = CompareViewKey(view, i, probe);
     if (placing) stop.shared = ClamSharedFrom(handle->key.data(), probe.key, 0);
     return 1;
 }
