@@ -11,6 +11,7 @@
 #include "clam/coding/phonetic_keys.h"
 #include "clam/coding/word_class.h"
 #include "clam/store/phon_env.h"
+#include "reference_transcribe.h"
 #include "reference_word_class.h"
 #include "support/env_files.h"
 
@@ -90,6 +91,39 @@ TEST(EncodingDifferential, PhoneticKeysAndClassesMatchAPlainClassSearch) {
                 ASSERT_EQ(hinted->lastClass, plain->lastClass) << form;
             }
         }
+    }
+}
+
+// Transcriptions of encoded forms (raw words too, with bytes the rules never see) in every
+// output size around their length, and the rules they mark as used.
+TEST(EncodingDifferential, TranscriptionsMatchTheReference) {
+    std::mt19937 random(13);
+    for (int language : testing_support::DefinedLanguages()) {
+        const testing_support::PhonEnvPtr env = testing_support::LoadLanguage(language);
+        const std::size_t cells = static_cast<std::size_t>(env->trieSize);
+        std::vector<std::uint8_t> ours(cells + 1);
+        std::vector<std::uint8_t> reference(cells + 1);
+        for (int i = 0; i < 4000; ++i) {
+            std::array<char, kClamEncodedCapacity> form{};
+            std::string text = RandomWord(random);
+            if (i % 2 == 0 && ClamEncodeWord(text.c_str(), form.data(), form.size(), language)) {
+                text = form.data();
+            }
+            const std::size_t longest = 2 * text.size() + 8;
+            for (const std::size_t capacity : {std::size_t{1}, longest / 2, longest}) {
+                std::array<char, kClamTranscriptionCapacity> a{};
+                std::array<char, kClamTranscriptionCapacity> b{};
+                env->ruleUsed = ours.data();
+                const int ourResult = ClamTranscribe(text.c_str(), a.data(), capacity, env.get());
+                env->ruleUsed = reference.data();
+                const int plainResult = reference_transcription::Transcribe(text.c_str(), b.data(),
+                                                                            capacity, env.get());
+                env->ruleUsed = nullptr;
+                ASSERT_EQ(ourResult, plainResult) << text << " language " << language;
+                ASSERT_EQ(std::string(a.data()), std::string(b.data())) << text;
+            }
+        }
+        EXPECT_EQ(ours, reference) << language;
     }
 }
 
