@@ -13,6 +13,7 @@
 #include "clam/store/phon_env.h"
 #include "reference_transcribe.h"
 #include "reference_word_class.h"
+#include "reference_word_display.h"
 #include "support/env_files.h"
 
 namespace {
@@ -124,6 +125,30 @@ TEST(EncodingDifferential, TranscriptionsMatchTheReference) {
             }
         }
         EXPECT_EQ(ours, reference) << language;
+    }
+}
+
+// Case restored from every class value up to 63 (stored values may hold any bits), on
+// random folded and raw texts, in every output size around their length.
+TEST(EncodingDifferential, DisplayedCaseMatchesTheReference) {
+    std::mt19937 random(17);
+    for (int language : testing_support::DefinedLanguages()) {
+        for (int i = 0; i < 3000; ++i) {
+            std::array<char, 2 * kClamEncodedCapacity> form{};
+            std::string text = RandomWord(random);
+            if (i % 2 == 0 && ClamEncodeWord(text.c_str(), form.data(), form.size(), language)) {
+                text = form.data();
+            }
+            const auto wordClass = static_cast<std::uint32_t>(random() % 64);
+            for (std::size_t capacity = 1; capacity <= text.size() + 3; ++capacity) {
+                std::array<char, kClamDisplayCapacity> ours{};
+                std::array<char, kClamDisplayCapacity> plain{};
+                ClamApplyClass(text.c_str(), wordClass, ours.data(), capacity, language);
+                reference_display::ApplyClass(text.c_str(), wordClass, plain.data(), capacity,
+                                              language);
+                ASSERT_STREQ(ours.data(), plain.data()) << text << " class " << wordClass;
+            }
+        }
     }
 }
 
