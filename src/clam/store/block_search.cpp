@@ -265,6 +265,22 @@ void SkipToHint(ClamHandle* handle, const ClamProbe& probe, ClamScanStop& stop) 
 
 }  // namespace
 
+bool ClamChildAsBefore(const ClamHandle* handle, const ClamProbe& probe, std::uint32_t& child) {
+    const ClamCacheSlot* slot = handle->slot;
+    if (slot == nullptr || slot->buffer != handle->block || slot->viewState != kClamViewBuilt ||
+        handle->cursor != handle->block + kClamHeaderSize || handle->keyEnd != handle->key.data()) {
+        return false;
+    }
+    const ClamBlockView& view = *slot->view;
+    const std::size_t above = view.lastFound;
+    if (above == 0 || above > view.count || CompareViewKey(view, above - 1, probe) > 0) {
+        return false;
+    }
+    if (above < view.count && CompareViewKey(view, above, probe) <= 0) return false;
+    child = view.value[above - 1];
+    return true;
+}
+
 int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpose,
                   ClamScanStop& stop) {
     const bool pastEqual = purpose == ClamScanFor::kChild;
