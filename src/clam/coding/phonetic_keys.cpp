@@ -151,8 +151,10 @@ void ClamKeyToWordWithEnv(const char* key, char* out, ClamPhonEnv* env) {
     KeyWriter w(reinterpret_cast<std::uint8_t*>(out), kClamKeyWordCapacity - 1);
     if (bytes.size() > 2) {
         const auto body = bytes.subspan(2);
-        const bool hasSeparator =
-            std::memchr(body.data(), kClamKeySeparator, body.size()) != nullptr;
+        // Only a symbol without a letter asks whether the key has a separator.
+        const auto hasSeparator = [body] {
+            return std::memchr(body.data(), kClamKeySeparator, body.size()) != nullptr;
+        };
         const std::uint8_t defaultSymbol = ClamDefaultSymbolByte(*env);
         std::uint8_t last = 0;
         // ClamSymbolLetter, without a call per byte.
@@ -167,7 +169,7 @@ void ClamKeyToWordWithEnv(const char* key, char* out, ClamPhonEnv* env) {
             if (letter == kClamRepeatLetter) {
                 if (last != 0) w.Put(last);
             } else if (letter == kClamNoLetter) {
-                if (hasSeparator && body[i] == defaultSymbol) w.Put(kClamNoLetter);
+                if (body[i] == defaultSymbol && hasSeparator()) w.Put(kClamNoLetter);
             } else if (letter > 0) {
                 w.Put(static_cast<std::uint8_t>(letter));
                 if (!IsMarker(static_cast<std::uint8_t>(letter))) {
