@@ -188,28 +188,32 @@ bool HoldsMarker(std::string_view word) {
     return word.find_first_of("\x04\x05\x06") != std::string_view::npos;
 }
 
-// A letter that one pass can fold: valid, of one case only, and folding to no period.
-bool IsSimpleLetter(const WordTables& tables, Byte c, bool upper) {
-    const bool caseFits =
-        upper ? tables.IsUpper(c) && !tables.IsLower(c) : tables.IsLower(c) && !tables.IsUpper(c);
-    return caseFits && tables.IsValid(c) && c != kClamPeriod && !IsLeadingMarker(c) &&
-           tables.lower[c] != kClamPeriod;
-}
-
-constexpr uint8_t kSimpleLower = 1;
-constexpr uint8_t kSimpleUpper = 2;
+constexpr uint8_t kSimpleLower = 1;  // valid, not upper case: a lower-case or caseless byte
+constexpr uint8_t kSimpleUpper = 2;  // valid, upper case only
+constexpr uint8_t kLowerLetter = 4;  // lower case only
 using SimpleLetters = std::array<std::array<uint8_t, 256>, kClamLanguageCount + 1>;
 
-// The simple letters of every language, worked out once.
+// What one pass needs to know of a byte: only valid bytes above the markers and the
+// separator, that are no period and fold to none, can be simple.
+uint8_t SimpleBits(const WordTables& tables, Byte c) {
+    if (!tables.IsValid(c) || c <= static_cast<Byte>(kClamPairSeparator) || c == kClamPeriod ||
+        tables.lower[c] == kClamPeriod) {
+        return 0;
+    }
+    const bool upper = tables.IsUpper(c);
+    const bool lower = tables.IsLower(c);
+    return (upper ? 0 : kSimpleLower) | (upper && !lower ? kSimpleUpper : 0) |
+           (lower && !upper ? kLowerLetter : 0);
+}
+
+// The simple bytes of every language, worked out once.
 const SimpleLetters& SimpleLetterTables() {
     static const SimpleLetters tables = [] {
         SimpleLetters all{};
         for (int language = 1; language <= kClamLanguageCount; ++language) {
             const WordTables letters(language);
             for (int c = 0; c < 256; ++c) {
-                const auto b = static_cast<Byte>(c);
-                all[language][b] = (IsSimpleLetter(letters, b, false) ? kSimpleLower : 0) |
-                                   (IsSimpleLetter(letters, b, true) ? kSimpleUpper : 0);
+                all[language][static_cast<Byte>(c)] = SimpleBits(letters, static_cast<Byte>(c));
             }
         }
         return all;
@@ -217,18 +221,22 @@ const SimpleLetters& SimpleLetterTables() {
     return tables;
 }
 
-// Most words are lower-case letters, perhaps after one capital: their class and folded form
-// come from one pass. 0 leaves the word to the full way, as do the languages that join
-// letter pairs.
+// Most words have no capital, or one capital first and a lower-case letter after it, and
+// no period: their class and folded form come from one pass. 0 leaves the word to the full
+// way, as do the languages that join letter pairs.
 int EncodeSimpleWord(std::string_view word, int language, char* out, size_t capacity) {
     if (language == kIjLanguage || language == kUmlautLanguage) return 0;
     if (word.empty() || word.size() >= capacity) return 0;
     const std::array<uint8_t, 256>& simple = SimpleLetterTables()[language];
     const bool capital = (simple[static_cast<Byte>(word[0])] & kSimpleUpper) != 0;
-    if (capital && word.size() < 2) return 0;
+    bool lowerLetter = false;
     for (size_t i = capital ? 1 : 0; i < word.size(); ++i) {
-        if ((simple[static_cast<Byte>(word[i])] & kSimpleLower) == 0) return 0;
+        const uint8_t bits = simple[static_cast<Byte>(word[i])];
+        if ((bits & kSimpleLower) == 0) return 0;
+        lowerLetter = lowerLetter || (bits & kLowerLetter) != 0;
     }
+    // A capital reads as one only with a lower-case letter after it.
+    if (capital && !lowerLetter) return 0;
     const uint8_t* lower = ClamLowerTable(language);
     for (size_t i = 0; i < word.size(); ++i) {
         out[i] = static_cast<char>(lower[static_cast<Byte>(word[i])]);
