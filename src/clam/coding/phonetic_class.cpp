@@ -98,9 +98,20 @@ std::uint32_t ClassDivisor(const ClamPhonEnv& env) {
     return d == 0 ? 1 : d;  // an environment without symbols still gets class bytes
 }
 
+// In strictly ascending class strings, whether `number` is the last one not greater than s.
+bool IsClassOf(const ClamPhonEnv& env, std::int32_t number, const char* s) {
+    if (!env.classesAscend || number < 0 || static_cast<std::uint32_t>(number) >= env.classCount) {
+        return false;
+    }
+    const auto n = static_cast<std::uint32_t>(number);
+    return std::strcmp(s, env.classTable[n]) >= 0 &&
+           (n + 1 == env.classCount || std::strcmp(s, env.classTable[n + 1]) < 0);
+}
+
 // The last class string that is not greater than s, or 0.
 std::uint32_t FindClass(const ClamPhonEnv& env, const char* s) {
     if (env.classCount == 0) return 0;
+    if (IsClassOf(env, env.lastClass, s)) return static_cast<std::uint32_t>(env.lastClass);
     std::uint32_t lo = 0;
     std::uint32_t hi = env.classCount - 1;
     while (lo < hi) {

@@ -1,6 +1,7 @@
 // Phonetic keys, stored keys with their marker codes, and the way back to the encoded form.
 #include "clam/coding/phonetic_keys.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -57,6 +58,13 @@ bool MarkerFreeText(const std::uint8_t* encoded, std::span<char> out) {
 // The stored key of a form, given the phonetic key of its marker-free text.
 int BuildStoredKey(const std::uint8_t* form, const char* key, char* out, ClamPhonEnv* env);
 
+// ClamSymbolOf without a call where the loader built the index, as it does for every
+// environment it loads.
+std::uint8_t SymbolOf(const ClamPhonEnv& env, std::uint8_t letter, std::uint8_t tag) {
+    return env.symbolIndex != nullptr ? env.symbolIndex[letter * 256u + tag]
+                                      : ClamSymbolOf(env, letter, tag);
+}
+
 bool HasUnstorableMarker(const std::uint8_t* encoded) {
     for (const std::uint8_t* p = encoded; *p != 0 && *p != kClamSeparatorByte; ++p) {
         if (*p == kUnstorableMarker) return true;
@@ -78,7 +86,7 @@ void ClamPhoneticKey(const char* encoded, char* out, std::size_t capacity, ClamP
     w.Put(static_cast<std::uint8_t>(classBytes[1]));
     const auto* t = reinterpret_cast<const std::uint8_t*>(transcription.data());
     for (std::size_t i = 0; t[i] != 0 && t[i + 1] != 0; i += 2) {
-        w.Put(ClamSymbolOf(*env, t[i], t[i + 1]));
+        w.Put(SymbolOf(*env, t[i], t[i + 1]));
         if (t[i] == kClamSeparatorByte) {
             for (std::size_t j = i + 2; t[j] != 0; ++j) w.Put(t[j]);
             break;
@@ -143,12 +151,16 @@ void ClamKeyToWordWithEnv(const char* key, char* out, ClamPhonEnv* env) {
     KeyWriter w(reinterpret_cast<std::uint8_t*>(out), kClamKeyWordCapacity - 1);
     if (bytes.size() > 2) {
         const auto body = bytes.subspan(2);
-        const bool hasSeparator =
-            std::memchr(body.data(), kClamKeySeparator, body.size()) != nullptr;
+        // Only a symbol without a letter asks whether the key has a separator.
+        const auto hasSeparator = [body] {
+            return std::memchr(body.data(), kClamKeySeparator, body.size()) != nullptr;
+        };
         const std::uint8_t defaultSymbol = ClamDefaultSymbolByte(*env);
         std::uint8_t last = 0;
+        // ClamSymbolLetter, without a call per byte.
+        const std::uint32_t usable = std::min(env->symbolCount, kClamMaxSymbols);
         for (std::size_t i = 0; i < body.size(); ++i) {
-            const int letter = ClamSymbolLetter(*env, body[i]);
+            const int letter = body[i] < usable ? env->symbolTable[2 * body[i]] : -1;
             if (letter == kClamSeparatorByte) {
                 w.Put(kClamSeparatorByte);
                 for (++i; i < body.size(); ++i) w.Put(body[i]);
@@ -157,7 +169,7 @@ void ClamKeyToWordWithEnv(const char* key, char* out, ClamPhonEnv* env) {
             if (letter == kClamRepeatLetter) {
                 if (last != 0) w.Put(last);
             } else if (letter == kClamNoLetter) {
-                if (hasSeparator && body[i] == defaultSymbol) w.Put(kClamNoLetter);
+                if (body[i] == defaultSymbol && hasSeparator()) w.Put(kClamNoLetter);
             } else if (letter > 0) {
                 w.Put(static_cast<std::uint8_t>(letter));
                 if (!IsMarker(static_cast<std::uint8_t>(letter))) {

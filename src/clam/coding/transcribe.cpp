@@ -80,6 +80,31 @@ class Output {
     bool full_ = false;
 };
 
+// The automaton's tables held apart from the environment: the output bytes written between
+// two matches may alias anything, and would otherwise make each match read them again.
+struct Trie {
+    const std::uint8_t* base;
+    const std::uint8_t* check;
+    const std::uint8_t* value;
+    std::size_t size;
+};
+
+// ClamLongestRule over the held tables.
+ClamRuleMatch LongestRule(const Trie trie, const std::uint8_t* bytes, std::size_t count) {
+    ClamRuleMatch best;
+    std::size_t cell = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t base = trie.base[cell];
+        if (base == 0) break;
+        const auto code = static_cast<std::uint8_t>(bytes[i] - kClamRuleCodeOffset);
+        const std::size_t next = base + code;
+        if (next >= trie.size || trie.check[next] != code) break;
+        cell = next;
+        if (trie.value[cell] != kClamNoRuleValue) best = {static_cast<int>(cell), i + 1};
+    }
+    return best;
+}
+
 class Transcriber {
   public:
     Transcriber(const ClamPhonEnv& env, const WorkString& work, Output& out)
@@ -87,16 +112,25 @@ class Transcriber {
 
     // Runs the rules over the work string; false when the output filled up.
     bool Run() {
-        while (p_ < work_.length && work_.bytes[p_] != kEndMark && !out_.IsFull()) {
-            const ClamRuleMatch m =
-                ClamLongestRule(env_, std::span(work_.bytes.data() + p_, work_.length - p_));
+        if (env_.trieSize <= 0) {
+            while (p_ < work_.length && work_.bytes[p_] != kEndMark && !out_.IsFull()) Uncovered();
+            return !out_.IsFull();
+        }
+        const Trie trie{env_.trieBase, env_.trieCheck, env_.trieValue,
+                        static_cast<std::size_t>(env_.trieSize)};
+        const std::uint8_t* const bytes = work_.bytes.data();
+        const std::size_t length = work_.length;
+        std::uint8_t* const ruleUsed = env_.ruleUsed;
+        const std::uint32_t directValues = env_.directValueCount;
+        while (p_ < length && bytes[p_] != kEndMark && !out_.IsFull()) {
+            const ClamRuleMatch m = LongestRule(trie, bytes + p_, length - p_);
             if (m.cell < 0) {
                 Uncovered();
                 continue;
             }
-            if (env_.ruleUsed != nullptr) env_.ruleUsed[m.cell] = 1;
-            const std::uint8_t value = env_.trieValue[m.cell];
-            if (value < env_.directValueCount) {
+            if (ruleUsed != nullptr) ruleUsed[m.cell] = 1;
+            const std::uint8_t value = trie.value[m.cell];
+            if (value < directValues) {
                 DirectCode(value, m.length);
             } else {
                 RuleOutput(value, m.length);

@@ -188,6 +188,63 @@ bool HoldsMarker(std::string_view word) {
     return word.find_first_of("\x04\x05\x06") != std::string_view::npos;
 }
 
+constexpr uint8_t kSimpleLower = 1;  // valid, not upper case: a lower-case or caseless byte
+constexpr uint8_t kSimpleUpper = 2;  // valid, upper case only
+constexpr uint8_t kLowerLetter = 4;  // lower case only
+using SimpleLetters = std::array<std::array<uint8_t, 256>, kClamLanguageCount + 1>;
+
+// What one pass needs to know of a byte: only valid bytes above the markers and the
+// separator, that are no period and fold to none, can be simple.
+uint8_t SimpleBits(const WordTables& tables, Byte c) {
+    if (!tables.IsValid(c) || c <= static_cast<Byte>(kClamPairSeparator) || c == kClamPeriod ||
+        tables.lower[c] == kClamPeriod) {
+        return 0;
+    }
+    const bool upper = tables.IsUpper(c);
+    const bool lower = tables.IsLower(c);
+    return (upper ? 0 : kSimpleLower) | (upper && !lower ? kSimpleUpper : 0) |
+           (lower && !upper ? kLowerLetter : 0);
+}
+
+// The simple bytes of every language, worked out once.
+const SimpleLetters& SimpleLetterTables() {
+    static const SimpleLetters tables = [] {
+        SimpleLetters all{};
+        for (int language = 1; language <= kClamLanguageCount; ++language) {
+            const WordTables letters(language);
+            for (int c = 0; c < 256; ++c) {
+                all[language][static_cast<Byte>(c)] = SimpleBits(letters, static_cast<Byte>(c));
+            }
+        }
+        return all;
+    }();
+    return tables;
+}
+
+// Most words have no capital, or one capital first and a lower-case letter after it, and
+// no period: their class and folded form come from one pass. 0 leaves the word to the full
+// way, as do the languages that join letter pairs.
+int EncodeSimpleWord(std::string_view word, int language, char* out, size_t capacity) {
+    if (language == kIjLanguage || language == kUmlautLanguage) return 0;
+    if (word.empty() || word.size() >= capacity) return 0;
+    const std::array<uint8_t, 256>& simple = SimpleLetterTables()[language];
+    const bool capital = (simple[static_cast<Byte>(word[0])] & kSimpleUpper) != 0;
+    bool lowerLetter = false;
+    for (size_t i = capital ? 1 : 0; i < word.size(); ++i) {
+        const uint8_t bits = simple[static_cast<Byte>(word[i])];
+        if ((bits & kSimpleLower) == 0) return 0;
+        lowerLetter = lowerLetter || (bits & kLowerLetter) != 0;
+    }
+    // A capital reads as one only with a lower-case letter after it.
+    if (capital && !lowerLetter) return 0;
+    const uint8_t* lower = ClamLowerTable(language);
+    for (size_t i = 0; i < word.size(); ++i) {
+        out[i] = static_cast<char>(lower[static_cast<Byte>(word[i])]);
+    }
+    out[word.size()] = 0;
+    return capital ? WordClassCapitalised : WordClassLowerCase;
+}
+
 }  // namespace
 
 int ClamEncodeWord(const char* word, char* out, size_t capacity, int language) {
@@ -200,6 +257,9 @@ int ClamEncodeWord(const char* word, char* out, size_t capacity, int language) {
     }
     if (!IsLanguage(language)) return CopyUnchanged(whole, out, capacity);
 
+    if (start == 0) {
+        if (const int simple = EncodeSimpleWord(whole, language, out, capacity)) return simple;
+    }
     const WordTables tables(language);
     const std::string_view text = whole.substr(start);
     WordShape shape;

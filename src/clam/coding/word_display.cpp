@@ -59,6 +59,25 @@ void ApplyCase(std::string_view folded, uint32_t wordClass, int language, ClamBo
     }
 }
 
+// A lower-case word is shown as stored and a capitalised one with its first letter raised,
+// in the languages whose letter pairs the display leaves alone; false for any other.
+bool ApplySimpleCase(std::string_view folded, uint32_t wordClass, int language,
+                     ClamBoundedWriter& out) {
+    if (language == kIjLanguage || language == kUmlautLanguage) return false;
+    if (wordClass != WordClassLowerCase && wordClass != WordClassCapitalised) return false;
+    size_t i = 0;
+    if (wordClass == WordClassCapitalised) {
+        while (i < folded.size() && (static_cast<Byte>(folded[i]) & 0xFC) == 4) {
+            out.Put(folded[i++]);
+        }
+        if (i < folded.size()) {
+            out.Put(static_cast<char>(ClamUpperTable(language)[static_cast<Byte>(folded[i++])]));
+        }
+    }
+    for (; i < folded.size(); ++i) out.Put(folded[i]);
+    return true;
+}
+
 }  // namespace
 
 void ClamApplyClass(const char* folded, uint32_t wordClass, char* out, size_t capacity,
@@ -78,6 +97,10 @@ void ClamApplyClass(const char* folded, uint32_t wordClass, char* out, size_t ca
     // Without the language's tables nothing can be restored: shown as stored.
     if (language < 1 || language > kClamLanguageCount) {
         writer.PutText(folded);
+        writer.Finish();
+        return;
+    }
+    if (ApplySimpleCase(folded, wordClass, language, writer)) {
         writer.Finish();
         return;
     }

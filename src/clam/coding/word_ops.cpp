@@ -221,10 +221,13 @@ int ClamFindWord(const char* word, ClamHandle* handle, std::uint32_t* attributes
     (void)askedFlags;  // no variant search is made
     std::array<char, kClamPhoneticKeyCapacity> probe;
     const std::uint32_t value = LookupWithProbe(encoded.data(), handle, probe);
-    RememberWord(handle, word, wordClass, encoded.data(), probe);
     if (attributes != nullptr) *attributes = value;
     if (handle->variantMatch != 0 && flags != nullptr) *flags = 1;
-    return value != 0 && ClamClassAccepts(static_cast<std::uint32_t>(wordClass), value) ? 1 : 0;
+    const bool found =
+        value != 0 && ClamClassAccepts(static_cast<std::uint32_t>(wordClass), value) != 0;
+    // Only a word not found is likely to be added next; the memory is a cache either way.
+    if (!found) RememberWord(handle, word, wordClass, encoded.data(), probe);
+    return found ? 1 : 0;
 }
 
 int ClamAddWord(const char* word, ClamHandle* handle) {

@@ -17,9 +17,21 @@ constexpr std::size_t kNoMark = static_cast<std::size_t>(-1);
 constexpr std::uint8_t kFirstPlainByte = 5;
 constexpr std::size_t kViewKeyPad = 32;
 
-// Position of the first byte from 1 to 4 in `length` bytes, or kNoMark.
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+
+// Position of the first byte from 1 to 4 in `length` bytes, which hold no NUL, or kNoMark.
+// Eight bytes at a time: the lowest byte flagged below 5 is exact (borrows only run upwards).
 std::size_t FirstMark(const char* key, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
+    std::size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 8 <= length; i += 8) {
+            std::uint64_t x;
+            std::memcpy(&x, key + i, 8);
+            const std::uint64_t low = (x - kOnes * kFirstPlainByte) & ~x & (kOnes * 0x80);
+            if (low != 0) return i + static_cast<std::size_t>(std::countr_zero(low)) / 8;
+        }
+    }
+    for (; i < length; ++i) {
         if (static_cast<std::uint8_t>(key[i]) < kFirstPlainByte) return i;
     }
     return kNoMark;
@@ -31,7 +43,6 @@ std::size_t FirstMark(const char* key, std::size_t length) {
 const std::uint8_t* TailEnd(const std::uint8_t* p, const std::uint8_t* limit, std::size_t& mark) {
     const std::uint8_t* const start = p;
     if constexpr (std::endian::native == std::endian::little) {
-        constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
         while (limit - p >= 8) {
             std::uint64_t x;
             std::memcpy(&x, p, 8);
@@ -167,38 +178,34 @@ int CompareViewKey(const ClamBlockView& view, std::size_t i, const ClamProbe& pr
 }
 
 // The first record not below the probe (not above it either, with `pastEqual`). Searches in
-// key order land at or right after the previous answer, so that is tried first.
-std::size_t FindInView(ClamBlockView& view, const ClamProbe& probe, bool pastEqual) {
+// key order land at or right after the previous answer, so those are tried first. `order`
+// gets that record's key against the probe when a comparison gave it, else kNoOrder.
+constexpr int kNoOrder = 2;
+std::size_t FindInView(ClamBlockView& view, const ClamProbe& probe, bool pastEqual, int& order) {
+    int last = 0;
     auto below = [&](std::size_t i) {
-        const int order = CompareViewKey(view, i, probe);
-        return order < 0 || (order == 0 && pastEqual);
+        last = CompareViewKey(view, i, probe);
+        return last < 0 || (last == 0 && pastEqual);
     };
+    // Below `low` every record is below the probe, from `high` on none; keys ascend.
     std::size_t low = 0;
     std::size_t high = view.count;
+    int highOrder = kNoOrder;
+    auto split = [&](std::size_t i) {
+        if (below(i)) {
+            low = i + 1;
+        } else {
+            high = i;
+            highOrder = last;
+        }
+    };
     const std::size_t guess = std::min(view.lastFound, view.count);
-    if (guess > 0) {
-        if (below(guess - 1)) {
-            low = guess;
-        } else {
-            high = guess - 1;
-        }
-    }
-    for (std::size_t next = guess; low == next && next < high && next < guess + 2; ++next) {
-        if (below(next)) {
-            low = next + 1;
-        } else {
-            high = next;
-        }
-    }
-    while (low < high) {
-        const std::size_t mid = low + (high - low) / 2;
-        if (below(mid)) {
-            low = mid + 1;
-        } else {
-            high = mid;
-        }
-    }
+    if (guess < view.count) split(guess);
+    if (low == guess + 1 && low < high) split(low);
+    if (high == guess && guess > 0) split(guess - 1);
+    while (low < high) split(low + (high - low) / 2);
     view.lastFound = low;
+    order = low < view.count ? highOrder : kNoOrder;
     return low;
 }
 
@@ -206,7 +213,8 @@ std::size_t FindInView(ClamBlockView& view, const ClamProbe& probe, bool pastEqu
 // to the end) would.
 int SearchView(ClamHandle* handle, ClamBlockView& view, const ClamProbe& probe, ClamScanFor purpose,
                ClamScanStop& stop) {
-    const std::size_t low = FindInView(view, probe, purpose == ClamScanFor::kChild);
+    int order = kNoOrder;
+    const std::size_t low = FindInView(view, probe, purpose == ClamScanFor::kChild, order);
     const std::size_t i = low;
     const bool placing = purpose == ClamScanFor::kPlacement;
     stop.sharedCounted = placing;
@@ -229,7 +237,10 @@ int SearchView(ClamHandle* handle, ClamBlockView& view, const ClamProbe& probe, 
     }
     handle->recordStart = handle->block + view.start[i];
     handle->value = view.value[i];
-    stop.order = CompareViewKey(view, i, probe);
+    // A search for a child reads only what lies below the stop.
+    if (purpose != ClamScanFor::kChild) {
+        stop.order = order != kNoOrder ? order : CompareViewKey(view, i, probe);
+    }
     if (placing) stop.shared = ClamSharedFrom(handle->key.data(), probe.key, 0);
     return 1;
 }
@@ -253,6 +264,22 @@ void SkipToHint(ClamHandle* handle, const ClamProbe& probe, ClamScanStop& stop) 
 }
 
 }  // namespace
+
+bool ClamChildAsBefore(const ClamHandle* handle, const ClamProbe& probe, std::uint32_t& child) {
+    const ClamCacheSlot* slot = handle->slot;
+    if (slot == nullptr || slot->buffer != handle->block || slot->viewState != kClamViewBuilt ||
+        handle->cursor != handle->block + kClamHeaderSize || handle->keyEnd != handle->key.data()) {
+        return false;
+    }
+    const ClamBlockView& view = *slot->view;
+    const std::size_t above = view.lastFound;
+    if (above == 0 || above > view.count || CompareViewKey(view, above - 1, probe) > 0) {
+        return false;
+    }
+    if (above < view.count && CompareViewKey(view, above, probe) <= 0) return false;
+    child = view.value[above - 1];
+    return true;
+}
 
 int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpose,
                   ClamScanStop& stop) {

@@ -65,5 +65,11 @@ enum class ClamScanFor {
 int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpose,
                   ClamScanStop& stop);
 
+// In an index block just loaded that has a decoded view: the child its last search chose,
+// when the probe falls to the same record (its key not above the probe, the next one above
+// it), so that a descent in key order need not search the block again. The handle is left
+// as it is: the next block's load and search set everything a search of this one would.
+bool ClamChildAsBefore(const ClamHandle* handle, const ClamProbe& probe, std::uint32_t& child);
+
 // Bytes that two NUL-terminated keys share from `from` on, plus `from`.
 std::size_t ClamSharedFrom(const char* a, const char* b, std::size_t from);

@@ -117,8 +117,10 @@ int ClamSeekKey(ClamHandle* handle, const char* key, int) {
         const std::size_t room = kClamBlockSize - static_cast<std::size_t>(handle->usedBytes);
         memo.reservation = room >= kClamRoomForPushedKey ? 1 : memo.reservation + 1;
         std::uint32_t child = 0;
-        const bool found = ClamFindChildOf(handle, probe, child);
-        if (IsFailed(handle) || !found) return 0;
+        if (!ClamChildAsBefore(handle, probe, child)) {
+            const bool found = ClamFindChildOf(handle, probe, child);
+            if (IsFailed(handle) || !found) return 0;
+        }
         if (!IsInnerBlock(handle, child) || depth + 1 >= kMaxDescent) {
             MarkFailed(handle);
             return 0;

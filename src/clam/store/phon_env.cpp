@@ -117,6 +117,13 @@ void SetNumbers(ClamPhonEnv& env, const Header& h) {
     env.rightContextOffset = static_cast<std::int32_t>(h.n[6]);
 }
 
+bool ClassesAscend(const ClamPhonEnv& env) {
+    for (std::uint32_t i = 1; i < env.classCount; ++i) {
+        if (std::strcmp(env.classTable[i - 1], env.classTable[i]) >= 0) return false;
+    }
+    return true;
+}
+
 // Reads sections 1 to 9 into env; returns a status.
 int ReadSections(int fd, ClamPhonEnv& env, const Header& h) {
     // At least one entry: entry 0 owns section 1 even when no class is declared.
@@ -126,6 +133,7 @@ int ReadSections(int fd, ClamPhonEnv& env, const Header& h) {
     if (classBytes == nullptr) return kClamStatusIoError;
     env.classTable[0] = reinterpret_cast<char*>(classBytes);
     if (!SetClassStrings(env, classBytes, h.SectionSize(1))) return kClamStatusIoError;
+    env.classesAscend = ClassesAscend(env);
 
     env.symbolTable = ReadSection(fd, h.SectionSize(2));
     if (env.symbolTable == nullptr) return kClamStatusIoError;

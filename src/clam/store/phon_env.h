@@ -64,6 +64,9 @@ struct ClamPhonEnv {
     std::uint8_t* ruleUsed;
     std::uint8_t* letterUsed;
     std::int32_t lastClass;  // class number of the last coding
+    // Set by the loader when the class strings strictly ascend: the class of the last coding
+    // may then be tried first, as neighbouring words mostly share a class.
+    bool classesAscend;
 };
 
 // Loads the environment from an open descriptor (positioned anywhere; the caller closes it).

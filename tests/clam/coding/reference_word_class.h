@@ -1,0 +1,226 @@
+// The word encoding as it was before its one-pass way for simple words, kept plain so that
+// the encoder can be checked against it.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "clam/coding/bounded_writer.h"
+#include "clam/coding/char_tables.h"
+#include "clam/coding/word_class.h"
+
+namespace reference_encoding {
+namespace detail {
+
+inline constexpr int kIjLanguage = 10;      // i j as one letter
+inline constexpr int kUmlautLanguage = 14;  // Ae, Oe, Ue as one letter
+
+using Byte = unsigned char;
+
+inline bool IsLanguage(int language) {
+    return language >= 1 && language <= kClamLanguageCount;
+}
+
+inline bool IsLeadingMarker(Byte c) {
+    return (c & 0xFC) == 4;
+}
+
+struct WordTables {
+    const uint8_t* lower;
+    const uint8_t* type;
+    const uint8_t* alphabet;
+
+    explicit WordTables(int language)
+        : lower(ClamLowerTable(language)),
+          type(ClamLetterTypeTable(language)),
+          alphabet(ClamAlphabetTable(language)) {}
+
+    bool IsLower(Byte c) const { return (type[c] & kClamLowerCaseLetter) != 0; }
+    bool IsUpper(Byte c) const { return (type[c] & kClamUpperCaseLetter) != 0; }
+    bool IsValid(Byte c) const { return (alphabet[c] & kClamValidWordChar) != 0; }
+};
+
+// Reads a word's text with the language's letter pairs joined into the one
+// byte that stands for them, and notes spellings only the exact form keeps.
+class DigraphReader {
+  public:
+    DigraphReader(std::string_view text, int language, const WordTables& tables)
+        : text_(text), language_(language), tables_(tables) {}
+
+    bool Next(Byte& out) {
+        if (pos_ >= text_.size()) return false;
+        const Byte c = At(pos_);
+        const Byte next = pos_ + 1 < text_.size() ? At(pos_ + 1) : 0;
+        ++pos_;
+        if (language_ == kIjLanguage && (c == 'i' || c == 'I') && tables_.lower[next] == 'j') {
+            ++pos_;
+            if (tables_.IsLower(c) != tables_.IsLower(next)) exactForm_ = true;
+            out = tables_.IsLower(c) ? kClamDigraphIjLower : kClamDigraphIjUpper;
+            return true;
+        }
+        if (language_ == kUmlautLanguage) {
+            if (next == 'e' && (c == 'A' || c == 'O' || c == 'U')) {
+                ++pos_;
+                out = c == 'A' ? 0x8E : c == 'O' ? 0x99 : 0x9A;
+                return true;
+            }
+            if (c == 0x8E || c == 0x99 || c == 0x9A) exactForm_ = true;
+        }
+        out = c;
+        return true;
+    }
+
+    bool exactForm() const { return exactForm_; }
+
+  private:
+    Byte At(size_t i) const { return static_cast<Byte>(text_[i]); }
+
+    std::string_view text_;
+    int language_;
+    const WordTables& tables_;
+    size_t pos_ = 0;
+    bool exactForm_ = false;
+};
+
+struct WordShape {
+    bool exactForm = false;
+    bool spacedBroken = false;
+    bool innerPeriod = false;
+    bool lastIsPeriod = false;
+    bool hasLower = false;
+    int upperCount = 0;
+};
+
+// In language 10 the display joins a folded i and j into the digraph, so "I.J."
+// must not be folded to "ij" as a spaced abbreviation.
+inline bool JoinsAsDigraph(int language, const WordTables& tables, Byte twoBack, Byte c) {
+    return language == kIjLanguage && (twoBack == 'i' || twoBack == 'I') && tables.lower[c] == 'j';
+}
+
+// Returns false for a byte 8, which only a pair may hold.
+inline bool Classify(std::string_view text, int language, const WordTables& tables,
+                     WordShape& shape) {
+    DigraphReader reader(text, language, tables);
+    Byte c = 0;
+    Byte last = 0;
+    Byte twoBack = 0;
+    bool validPeriodBefore = false;
+    size_t position = 0;
+    while (reader.Next(c)) {
+        ++position;
+        const bool odd = position % 2 == 1;
+        if (c == kClamPairSeparator) return false;
+        if (validPeriodBefore) shape.innerPeriod = true;
+        validPeriodBefore = false;
+        if (!tables.IsValid(c)) {
+            shape.exactForm = true;
+            shape.spacedBroken = true;
+        } else {
+            if (tables.IsUpper(c)) ++shape.upperCount;
+            if (tables.IsLower(c)) shape.hasLower = true;
+            if ((c == kClamPeriod) == odd) shape.spacedBroken = true;
+            if (odd && JoinsAsDigraph(language, tables, twoBack, c)) shape.spacedBroken = true;
+            validPeriodBefore = c == kClamPeriod;
+        }
+        twoBack = last;
+        last = c;
+    }
+    // A spelling noted by the digraph pass survives only as an exact form.
+    if (reader.exactForm()) {
+        shape.exactForm = true;
+        shape.spacedBroken = true;
+    }
+    shape.lastIsPeriod = last == kClamPeriod;
+    return true;
+}
+
+inline int ClassOf(const WordShape& shape, bool firstIsUpper) {
+    int wordClass = shape.exactForm ? WordClassExactForm : 0;
+    if (shape.innerPeriod && !shape.spacedBroken && shape.lastIsPeriod) {
+        wordClass = WordClassSpacedDots;
+    } else if (shape.innerPeriod) {
+        wordClass = WordClassExactForm | (shape.lastIsPeriod ? WordClassFinalPeriod : 0);
+    } else if (shape.lastIsPeriod) {
+        wordClass |= WordClassFinalPeriod;
+    }
+    // Bits are set, not added: an exact form may already be marked.
+    if (!shape.hasLower && shape.upperCount > 0) return wordClass | WordClassAllCapitals;
+    if (firstIsUpper && shape.upperCount == 1) return wordClass | WordClassCapitalised;
+    if (shape.upperCount == 0) return wordClass | WordClassLowerCase;
+    return wordClass | WordClassExactForm;
+}
+
+inline bool WriteFolded(std::string_view text, int language, const WordTables& tables,
+                        int wordClass, ClamBoundedWriter& out) {
+    DigraphReader reader(text, language, tables);
+    const bool keepPeriods = (wordClass & WordClassExactForm) != 0;
+    Byte c = 0;
+    while (reader.Next(c)) {
+        const Byte folded = tables.lower[c];
+        if (folded == kClamPeriod && !keepPeriods) continue;
+        if (language == kIjLanguage && folded == kClamDigraphIjLower) {
+            if (!out.Put('i') || !out.Put('j')) return false;
+        } else if (!out.Put(static_cast<char>(folded))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Folded text, byte 8, the word as given; a final period is left to the class.
+inline bool WriteExactForm(std::string_view word, int wordClass, ClamBoundedWriter& out) {
+    if (wordClass & WordClassFinalPeriod) {
+        if (out.size() > 0) out.Truncate(out.size() - 1);
+        word.remove_suffix(1);
+    }
+    if (!out.Put(kClamPairSeparator)) return false;
+    for (char c : word) {
+        if (!out.Put(c)) return false;
+    }
+    return true;
+}
+
+inline int CopyUnchanged(std::string_view word, char* out, size_t capacity) {
+    const size_t n = std::min(word.size(), capacity - 1);
+    std::memcpy(out, word.data(), n);
+    out[n] = 0;
+    return WordClassLowerCase;
+}
+
+inline bool HoldsMarker(std::string_view word) {
+    return word.find_first_of("\x04\x05\x06") != std::string_view::npos;
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+inline int EncodeWord(const char* word, char* out, size_t capacity, int language) {
+    if (word == nullptr || out == nullptr || capacity == 0) return 0;
+    const std::string_view whole(word);
+    ClamBoundedWriter writer(out, capacity);
+    size_t start = 0;
+    while (start < whole.size() && IsLeadingMarker(static_cast<Byte>(whole[start]))) {
+        if (!writer.Put(whole[start++])) return 0;
+    }
+    if (!IsLanguage(language)) return CopyUnchanged(whole, out, capacity);
+
+    const WordTables tables(language);
+    const std::string_view text = whole.substr(start);
+    WordShape shape;
+    if (!Classify(text, language, tables, shape)) return 0;
+    const bool firstIsUpper = !text.empty() && tables.IsUpper(static_cast<Byte>(text[0]));
+    int wordClass = ClassOf(shape, firstIsUpper);
+
+    if (!WriteFolded(text, language, tables, wordClass, writer)) return 0;
+    if (wordClass & WordClassExactForm) {
+        wordClass &= WordClassExactForm | WordClassFinalPeriod;
+        if (!WriteExactForm(whole, wordClass, writer)) return 0;
+    }
+    writer.Finish();
+    return wordClass;
+}
+
+}  // namespace reference_encoding
