@@ -30,6 +30,13 @@ bool IsInnerBlock(const ClamHandle* handle, std::uint32_t number) {
     return number != handle->rootBlock && number < handle->blockCount;
 }
 
+// The key the handle stands on (empty before any block was read).
+void CopyKey(const ClamHandle* handle, std::array<char, kClamKeyBufferSize>& out) {
+    const std::size_t length = strnlen(handle->key.data(), out.size() - 1);
+    std::memcpy(out.data(), handle->key.data(), length);
+    out[length] = '\0';
+}
+
 }  // namespace
 
 int ClamLoadBlock(ClamHandle* handle, std::uint32_t blockNumber, std::uint8_t mode) {
@@ -54,14 +61,19 @@ int ClamLoadBlock(ClamHandle* handle, std::uint32_t blockNumber, std::uint8_t mo
 
 int ClamNextRecord(ClamHandle* handle) {
     std::uint32_t hops = 0;
-    // Keys ascend along the chain; a chain that leads back is a damaged file and would
-    // otherwise be read forever. The last key read is kept across blocks without records,
-    // so that a chain leading back through one is caught too.
-    std::array<char, kClamKeyBufferSize> lastKey{};
+    // Keys ascend from the one the handle stands on, across blocks too. In a damaged file a
+    // chain that leads back, through blocks with or without records, would otherwise be
+    // read forever.
+    std::array<char, kClamKeyBufferSize> lastKey;
+    CopyKey(handle, lastKey);
     for (;;) {
-        handle->recordStart = handle->cursor;
         while (!IsFailed(handle) && ClamReadRecord(handle) == 1) {
+            if (lastKey[0] != '\0' && ClamCompareKeys(handle->key.data(), lastKey.data()) <= 0) {
+                MarkFailed(handle);
+                return 0;
+            }
             if (handle->value != 0) return 1;
+            CopyKey(handle, lastKey);
         }
         handle->value = 0;
         if (IsFailed(handle) || handle->currentBlock == handle->rootBlock) return 0;
@@ -71,21 +83,8 @@ int ClamNextRecord(ClamHandle* handle) {
             MarkFailed(handle);
             return 0;
         }
-        if (handle->keyEnd != handle->key.data()) {
-            std::memcpy(lastKey.data(), handle->key.data(),
-                        static_cast<std::size_t>(handle->keyEnd - handle->key.data()) + 1);
-        }
         if (ClamLoadBlock(handle, link, kClamModeRead) == 0) return 0;
         handle->currentBlock = link;
-        if (ClamReadRecord(handle) == 1) {
-            if (lastKey[0] != '\0' && ClamCompareKeys(handle->key.data(), lastKey.data()) <= 0) {
-                MarkFailed(handle);
-                return 0;
-            }
-            if (handle->value != 0) return 1;
-        } else if (IsFailed(handle)) {
-            return 0;
-        }
     }
 }
 

@@ -127,6 +127,11 @@ TEST_F(StoreTest, DamagedFilesFailTheHandleInsteadOfStrayingOrLooping) {
         throughEmpty,                                 // ... through a block without records
         Patch(tree, 2048, "<00><00>"),                // a link to the root
         Patch(tree, 4, "<00><00>"),                   // a child that is the root
+        // A leaf of keys out of order that links to itself (found by fuzzing; the whole
+        // blocks of the input are the file).
+        testing_support::ReadSourceFile(
+            "fuzz/corpus/clam_store_clam_reader_fuzz/unordered-leaf-linked-to-itself")
+            .substr(0, 3 * kClamBlockSize),
     };
     for (const std::string& file : files) {
         SCOPED_TRACE(&file - files);
