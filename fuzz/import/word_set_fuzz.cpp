@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RequireSortedWords(destination);
     for (const std::string_view word : source.Words()) Require(destination.Contains(word));
 
-    Require(ReplaceWordList(L"destination.txt", destination));
+    Descriptor notHeld;
+    Require(ReplaceWordList(L"destination.txt", destination, notHeld));
     WordSet reread;
     Require(ReadWordList(L"destination.txt", reread));
     Require(reread.Words() == destination.Words());

@@ -34,6 +34,8 @@ class MemoryPlatform final : public platform::Platform {
         if (file == files.end()) {
             if ((flags & platform::kOpenCreate) == 0) return -1;
             file = files.emplace(path, std::string()).first;
+        } else if ((flags & platform::kOpenExclusive) != 0) {
+            return -1;
         } else if ((flags & platform::kOpenTruncate) != 0) {
             file->second.clear();
         }
@@ -96,6 +98,24 @@ class MemoryPlatform final : public platform::Platform {
     }
     bool DeleteFile(const std::wstring& path) override { return files.erase(path) == 1; }
     bool PathExists(const std::wstring& path) override { return files.contains(path); }
+    // Nobody else is here: holding a file is opening it, and every lock is free.
+    int OpenHeld(const std::wstring& path, int flags, int permission) override {
+        return Open(path, flags, permission);
+    }
+    bool FlushFile(int fd) override { return Find(fd) != nullptr; }
+    bool FlushFolder(const std::wstring&) override { return true; }
+    bool IsFolder(const std::wstring&) override { return false; }
+    platform::LockAttempt TryLockFile(const std::wstring&,
+                                      std::unique_ptr<platform::HeldLock>& lock) override {
+        lock = std::make_unique<platform::HeldLock>();
+        return platform::LockAttempt::kTaken;
+    }
+    void Sleep(unsigned int) override {}
+    unsigned int RunLockWaitMilliseconds() override { return 0; }
+    std::unique_ptr<platform::OutputStream> CreateOutputStream(const std::wstring& path,
+                                                               platform::StreamMode mode) override {
+        return files.contains(path) ? nullptr : OpenOutputStream(path, mode);
+    }
 
     void ConsoleWrite(std::string_view) override {}
     void ConsoleWriteWide(std::wstring_view) override {}
