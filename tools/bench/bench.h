@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+struct ClamPhonEnv;
+
 namespace bench {
 
 using Benchmark = std::function<void(int argc, char** argv)>;
@@ -32,6 +34,9 @@ double Seconds(Work&& work) {
 // Makes `root` the drive C: that the platform sees and returns that drive as a Windows
 // path (on Windows the folder itself; elsewhere the prefix of the POSIX stand-in).
 std::wstring UseAsDriveC(const std::filesystem::path& root);
+
+// Loads a phonetic environment through the platform; null when it does not load.
+ClamPhonEnv* LoadPhonEnv(const std::wstring& path);
 
 }  // namespace bench
 

@@ -50,17 +50,6 @@ std::vector<std::string> Shuffled(std::vector<std::string> words) {
     return words;
 }
 
-ClamPhonEnv* LoadEnv(const std::wstring& path) {
-    auto& system = platform::CurrentPlatform();
-    const int fd =
-        system.Open(path, platform::kOpenReadOnly | platform::kOpenBinary, platform::kPermRead);
-    if (fd <= 0) return nullptr;
-    int status = 0;
-    ClamPhonEnv* env = ClamLoadPhonEnv(fd, 0, &status);
-    system.Close(fd);
-    return env;
-}
-
 // The folders the import works in, under DIR.
 void UseFolders(const fs::path& dir) {
     const std::wstring drive = bench::UseAsDriveC(dir / "drive_c");
@@ -90,7 +79,7 @@ std::vector<std::string> ListWords(ClamHandle* handle) {
 // each other), then lists it as the import will read it.
 bool MakeSource(const std::vector<std::string>& words, std::size_t count,
                 std::vector<std::string>& order) {
-    ClamPhonEnv* env = LoadEnv(g_providerFolder + L"\\enphon.env");
+    ClamPhonEnv* env = bench::LoadPhonEnv(g_providerFolder + L"\\enphon.env");
     ClamBlockCache* cache = ClamNewBlockCache(5, 10);
     int status = 0;
     const std::wstring path = g_sourceFolder + L"\\1033\\en\\user.clam";

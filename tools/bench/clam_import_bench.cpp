@@ -42,20 +42,9 @@ std::set<std::string> MakeWords(std::size_t count) {
     return words;
 }
 
-ClamPhonEnv* LoadEnv(const std::wstring& path) {
-    auto& system = platform::CurrentPlatform();
-    const int fd =
-        system.Open(path, platform::kOpenReadOnly | platform::kOpenBinary, platform::kPermRead);
-    if (fd <= 0) return nullptr;
-    int status = 0;
-    ClamPhonEnv* env = ClamLoadPhonEnv(fd, 0, &status);
-    system.Close(fd);
-    return env;
-}
-
 bool MakeSource(const std::wstring& path, const std::wstring& envPath,
                 const std::set<std::string>& words) {
-    ClamPhonEnv* env = LoadEnv(envPath);
+    ClamPhonEnv* env = bench::LoadPhonEnv(envPath);
     ClamBlockCache* cache = ClamNewBlockCache(5, 10);
     int status = 0;
     ClamHandle* handle =

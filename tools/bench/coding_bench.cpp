@@ -29,13 +29,8 @@ ClamPhonEnv* LoadEnv(int language) {
                              std::to_string(language) + ".env";
     std::wstring wide;
     platform::Utf8ToWideChars(path, wide);
-    auto& os = platform::CurrentPlatform();
-    const int fd =
-        os.Open(wide, platform::kOpenReadOnly | platform::kOpenBinary, platform::kPermRead);
-    int status = -1;
-    ClamPhonEnv* env = fd > 0 ? ClamLoadPhonEnv(fd, 0, &status) : nullptr;
-    if (fd > 0) os.Close(fd);
-    if (env == nullptr) std::fprintf(stderr, "cannot load %s (status %d)\n", path.c_str(), status);
+    ClamPhonEnv* env = bench::LoadPhonEnv(wide);
+    if (env == nullptr) std::fprintf(stderr, "cannot load %s\n", path.c_str());
     return env;
 }
 

@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "bench.h"
+#include "clam/store/phon_env.h"
+#include "platform/platform.h"
 
 namespace bench {
 namespace {
@@ -21,6 +23,17 @@ std::map<std::string, Entry>& Registry() {
 
 Registration::Registration(const char* name, const char* summary, Benchmark run) {
     Registry()[name] = Entry{summary, std::move(run)};
+}
+
+ClamPhonEnv* LoadPhonEnv(const std::wstring& path) {
+    auto& system = platform::CurrentPlatform();
+    const int fd =
+        system.Open(path, platform::kOpenReadOnly | platform::kOpenBinary, platform::kPermRead);
+    if (fd <= 0) return nullptr;
+    int status = 0;
+    ClamPhonEnv* env = ClamLoadPhonEnv(fd, 0, &status);
+    system.Close(fd);
+    return env;
 }
 
 std::wstring UseAsDriveC(const std::filesystem::path& root) {

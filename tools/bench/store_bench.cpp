@@ -32,22 +32,12 @@ std::vector<std::string> DistinctWords(std::size_t count) {
     return words;
 }
 
-ClamPhonEnv* LoadEnv(const std::string& path) {
-    auto& os = platform::CurrentPlatform();
-    const int fd = os.Open(std::filesystem::absolute(path).wstring(), platform::kOpenReadOnly, 0);
-    if (fd < 0) return nullptr;
-    int status = 0;
-    ClamPhonEnv* env = ClamLoadPhonEnv(fd, 0, &status);
-    os.Close(fd);
-    return env;
-}
-
 }  // namespace
 
 WORDHAUL_BENCHMARK(store, "a million distinct words found, then added, into a new dictionary") {
     const std::string envPath = argc > 1 ? argv[1] : WORDHAUL_ENV_DIR "/lang01.env";
     const std::size_t count = argc > 2 ? std::stoul(argv[2]) : 1000000;
-    ClamPhonEnv* env = LoadEnv(envPath);
+    ClamPhonEnv* env = bench::LoadPhonEnv(std::filesystem::absolute(envPath).wstring());
     if (env == nullptr) {
         std::printf("store: cannot load the environment %s\n", envPath.c_str());
         return;
