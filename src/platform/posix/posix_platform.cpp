@@ -297,10 +297,7 @@ class PosixPlatform final : public Platform {
 
     std::unique_ptr<OutputStream> OpenOutputStream(const std::wstring& path,
                                                    StreamMode mode) override {
-        const int fd =
-            Open(path, kOpenWriteOnly | kOpenCreate | kOpenTruncate, kPermRead | kPermWrite);
-        if (fd < 0) return nullptr;
-        return std::make_unique<PosixOutputStream>(fd, mode);
+        return StreamOn(path, kOpenTruncate, mode);
     }
 
     bool ReplaceFile(const std::wstring& target, const std::wstring& replacement) override {
@@ -338,8 +335,12 @@ class PosixPlatform final : public Platform {
 
     std::unique_ptr<OutputStream> CreateOutputStream(const std::wstring& path,
                                                      StreamMode mode) override {
-        const int fd =
-            Open(path, kOpenWriteOnly | kOpenCreate | kOpenExclusive, kPermRead | kPermWrite);
+        return StreamOn(path, kOpenExclusive, mode);
+    }
+
+    // A file opened for output, created when missing; `how` truncates or refuses one that exists.
+    std::unique_ptr<OutputStream> StreamOn(const std::wstring& path, int how, StreamMode mode) {
+        const int fd = Open(path, kOpenWriteOnly | kOpenCreate | how, kPermRead | kPermWrite);
         if (fd < 0) return nullptr;
         return std::make_unique<PosixOutputStream>(fd, mode);
     }
