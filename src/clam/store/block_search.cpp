@@ -281,6 +281,28 @@ bool ClamChildAsBefore(const ClamHandle* handle, const ClamProbe& probe, std::ui
     return true;
 }
 
+bool ClamViewKeysAt(const ClamCacheSlot& slot, std::uint32_t record, ClamViewKey& at,
+                    ClamViewKey& next) {
+    if (slot.viewState != kClamViewBuilt || slot.view == nullptr) return false;
+    const ClamBlockView& view = *slot.view;
+    if (record >= view.count) return false;
+    at = {view.keys.data() + view.keyAt[record], view.plain[record] != 0};
+    next = {};
+    if (record + 1 < view.count) {
+        next = {view.keys.data() + view.keyAt[record + 1], view.plain[record + 1] != 0};
+    }
+    return true;
+}
+
+int ClamCompareViewKeys(const ClamViewKey& a, const ClamViewKey& b) {
+    return a.plain && b.plain ? std::strcmp(a.key, b.key) : ClamCompareKeys(a.key, b.key);
+}
+
+int ClamCompareToProbe(const ClamViewKey& key, const ClamProbe& probe) {
+    return key.plain && probe.plain ? std::strcmp(key.key, probe.key)
+                                    : ClamCompareKeys(key.key, probe.key);
+}
+
 int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpose,
                   ClamScanStop& stop) {
     const bool pastEqual = purpose == ClamScanFor::kChild;

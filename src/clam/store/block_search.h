@@ -71,5 +71,17 @@ int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpos
 // as it is: the next block's load and search set everything a search of this one would.
 bool ClamChildAsBefore(const ClamHandle* handle, const ClamProbe& probe, std::uint32_t& child);
 
+// A key of a cached block's view, which lives as long as the view; null for none.
+struct ClamViewKey {
+    const char* key = nullptr;
+    bool plain = false;
+};
+// The keys of record `record` of the slot's view and of the record after it (null at the end
+// of the block); false when the slot has no view or no such record.
+bool ClamViewKeysAt(const ClamCacheSlot& slot, std::uint32_t record, ClamViewKey& at,
+                    ClamViewKey& next);
+// In key order, as the view's search compares them.
+int ClamCompareViewKeys(const ClamViewKey& a, const ClamViewKey& b);
+int ClamCompareToProbe(const ClamViewKey& key, const ClamProbe& probe);
 // Bytes that two NUL-terminated keys share from `from` on, plus `from`.
 std::size_t ClamSharedFrom(const char* a, const char* b, std::size_t from);

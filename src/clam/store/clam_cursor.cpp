@@ -99,16 +99,72 @@ bool ClamFindChild(ClamHandle* handle, const char* key, std::uint32_t& child) {
     return ClamFindChildOf(handle, ClamMakeProbe(key), child);
 }
 
-int ClamSeekKey(ClamHandle* handle, const char* key, int) {
-    const ClamProbe probe = ClamMakeProbe(key);
-    // Filled on the way down; loading a block has cleared `valid` until the leaf is searched.
+namespace {
+
+// Narrows the finger's bounds to the index record that the descent followed out of the
+// handle's block; false when the block's view did not choose it, so that the way cannot be
+// noted.
+bool NoteStep(const ClamHandle* handle, std::size_t level, ClamLeafFinger& finger) {
+    ClamCacheSlot* slot = handle->slot;
+    if (slot == nullptr || slot->buffer != handle->block || slot->view == nullptr ||
+        slot->view->lastFound == 0) {
+        return false;
+    }
+    ClamViewKey at;
+    ClamViewKey next;
+    const auto record = static_cast<std::uint32_t>(slot->view->lastFound - 1);
+    if (!ClamViewKeysAt(*slot, record, at, next)) return false;
+    finger.step[level] = {slot, slot->version};
+    if (finger.lowest.key == nullptr || ClamCompareViewKeys(at, finger.lowest) > 0) {
+        finger.lowest = at;
+    }
+    if (next.key != nullptr &&
+        (finger.highest.key == nullptr || ClamCompareViewKeys(next, finger.highest) < 0)) {
+        finger.highest = next;
+    }
+    return true;
+}
+
+// Goes straight to the leaf of the last full descent when the probe lies in its bounds and
+// no index block on the way has changed since.
+bool DescendByFinger(ClamHandle* handle, const ClamProbe& probe) {
+    const ClamLeafFinger& finger = handle->leafFinger;
+    if (!finger.valid) return false;
+    for (std::uint32_t i = 0; i < finger.steps; ++i) {
+        const ClamDescentStep& step = finger.step[i];
+        if (step.slot->version != step.version || step.slot->fd != handle->fd) return false;
+    }
+    if (finger.lowest.key != nullptr && ClamCompareToProbe(finger.lowest, probe) > 0) {
+        return false;
+    }
+    if (finger.highest.key != nullptr && ClamCompareToProbe(finger.highest, probe) <= 0) {
+        return false;
+    }
+    if (ClamLoadBlock(handle, finger.leaf, kClamModeRead) == 0) return false;
+    if (!ClamIsLeaf(handle->block) || !HasSaneLength(handle)) return false;
     ClamSeekMemo& memo = handle->seekMemo;
+    memo.path = finger.path;
+    memo.depth = finger.steps + 1;
+    memo.reservation = finger.reservation;
+    handle->currentBlock = finger.leaf;
+    return true;
+}
+
+// From the root down to the leaf for the probe; false when the tree does not lead to one.
+// `memorable`: the seek memo's path holds the whole way.
+bool DescendFromRoot(ClamHandle* handle, const ClamProbe& probe, bool& memorable) {
+    ClamSeekMemo& memo = handle->seekMemo;
+    ClamLeafFinger& finger = handle->leafFinger;
+    finger.valid = false;
+    finger.lowest = {};
+    finger.highest = {};
+    bool steady = true;  // every index block chose by its view: the finger may note the way
     memo.reservation = 2;
-    bool memorable = true;
+    memorable = true;
     std::uint32_t number = handle->rootBlock;
     for (int depth = 0;; ++depth) {
-        if (IsFailed(handle)) return 0;
-        if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return 0;
+        if (IsFailed(handle)) return false;
+        if (ClamLoadBlock(handle, number, kClamModeRead) == 0) return false;
         memorable = memorable && depth < static_cast<int>(kClamMaxLevels) && HasSaneLength(handle);
         if (memorable) memo.path[static_cast<std::size_t>(depth)] = number;
         memo.depth = static_cast<std::uint32_t>(depth + 1);
@@ -118,15 +174,37 @@ int ClamSeekKey(ClamHandle* handle, const char* key, int) {
         std::uint32_t child = 0;
         if (!ClamChildAsBefore(handle, probe, child)) {
             const bool found = ClamFindChildOf(handle, probe, child);
-            if (IsFailed(handle) || !found) return 0;
+            if (IsFailed(handle) || !found) return false;
         }
+        const auto level = static_cast<std::size_t>(depth);
+        steady =
+            steady && memorable && level < finger.step.size() && NoteStep(handle, level, finger);
         if (!IsInnerBlock(handle, child) || depth + 1 >= kMaxDescent) {
             MarkFailed(handle);
-            return 0;
+            return false;
         }
         number = child;
     }
     handle->currentBlock = number;
+    if (steady && memorable) {
+        finger.valid = true;
+        finger.steps = memo.depth - 1;
+        finger.leaf = number;
+        finger.path = memo.path;
+        finger.reservation = memo.reservation;
+    }
+    return true;
+}
+
+}  // namespace
+
+int ClamSeekKey(ClamHandle* handle, const char* key, int) {
+    if (IsFailed(handle)) return 0;
+    const ClamProbe probe = ClamMakeProbe(key);
+    // Filled on the way down; loading a block has cleared `valid` until the leaf is searched.
+    ClamSeekMemo& memo = handle->seekMemo;
+    bool memorable = true;
+    if (!DescendByFinger(handle, probe) && !DescendFromRoot(handle, probe, memorable)) return 0;
     ClamScanStop stop;
     memo.stopped = ClamScanBlock(handle, probe, ClamScanFor::kRecord, stop) == 1;
     if (memorable && stop.sharedCounted && !IsFailed(handle) && probe.length <= kClamMaxKeyLength) {

@@ -85,6 +85,7 @@
 
 #include "clam/coding/phonetic_keys.h"
 #include "clam/store/block_cache.h"
+#include "clam/store/block_search.h"
 
 struct ClamPhonEnv;
 
@@ -130,6 +131,25 @@ struct ClamSeekMemo {
     std::size_t belowShared;
     std::size_t shared;
     std::array<char, kClamKeyBufferSize> key;
+};
+
+// Where the handle's last full descent from the root went. While the slot of every index
+// block on the way keeps its version, those blocks are as they were, so any key from
+// `lowest` up to `highest` (not included; none: no bound) would be led to the same leaf,
+// and a seek for it loads only that. The keys point into the views of those blocks.
+struct ClamDescentStep {
+    ClamCacheSlot* slot;
+    std::uint32_t version;
+};
+struct ClamLeafFinger {
+    bool valid;
+    std::uint32_t steps;  // index blocks above the leaf
+    std::array<ClamDescentStep, kClamMaxLevels - 1> step;
+    ClamViewKey lowest;
+    ClamViewKey highest;
+    std::uint32_t leaf;
+    std::array<std::uint32_t, kClamMaxLevels> path;  // as the seek memo holds it
+    std::uint32_t reservation;
 };
 
 // The record this handle last inserted into a leaf in place. While the slot's block has not
@@ -181,6 +201,7 @@ struct ClamHandle {
     std::uint32_t rootBlock;  // always 0
     std::int32_t language;
     ClamSeekMemo seekMemo;
+    ClamLeafFinger leafFinger;
     ClamCacheSlot* slot;  // the slot of `block`
     ClamLeafHint leafHint;
     ClamWordMemo wordMemo;

@@ -199,6 +199,23 @@ TEST_F(DifferentialTest, KeysInRandomSortedAndReverseOrdersWithMarkersAndSplitsA
             if (rng() % 997 == 0) CompareFiles();
             if (rng() % 13 == 0) LookupThenInsert(file, "AA", 1, true);
         }
+        // Every key again in key order, as an import into a full dictionary meets them, with
+        // now and then a new key right after the one looked up, which splits its leaf and in
+        // time the index blocks above it, and the other file's work in the shared cache.
+        SortByKeyOrder(keys);
+        for (std::size_t i = 0; i < keys.size() && !HasFatalFailure(); ++i) {
+            LookupThenInsert(0, keys[i], 5, false);
+            if (rng() % 3 == 0) {
+                std::string next = keys[i];
+                if (next.size() < run.maxLength) {
+                    next.push_back(static_cast<char>('a' + rng() % 26));
+                } else {
+                    next.back() = static_cast<char>('a' + rng() % 26);
+                }
+                LookupThenInsert(0, next, 6, false);
+            }
+            if (rng() % 50 == 0) LookupThenInsert(1, keys[rng() % keys.size()], 7, false);
+        }
         CompareFiles();
     }
 }
