@@ -237,6 +237,7 @@ int SearchView(ClamHandle* handle, ClamBlockView& view, const ClamProbe& probe, 
     }
     handle->recordStart = handle->block + view.start[i];
     handle->value = view.value[i];
+    stop.plain = view.plain[i] != 0;
     // A search for a child reads only what lies below the stop.
     if (purpose != ClamScanFor::kChild) {
         stop.order = order != kNoOrder ? order : CompareViewKey(view, i, probe);
@@ -245,22 +246,25 @@ int SearchView(ClamHandle* handle, ClamBlockView& view, const ClamProbe& probe, 
     return 1;
 }
 
-// Starts a scan of a leaf after the record the handle last inserted there, when the block
-// is as that insertion left it and the probe is above that record's key.
-void SkipToHint(ClamHandle* handle, const ClamProbe& probe, ClamScanStop& stop) {
+// Starts a scan of a leaf after the record of the handle's hint, when the block is as it was
+// when the hint was taken and the probe is above that record's key.
+bool SkipToHint(ClamHandle* handle, const ClamProbe& probe, ClamScanStop& stop) {
     const ClamLeafHint& hint = handle->leafHint;
     ClamCacheSlot* slot = handle->slot;
     if (slot == nullptr || hint.slot != slot || slot->version != hint.version ||
         slot->buffer != handle->block || handle->cursor != handle->block + kClamHeaderSize ||
-        handle->keyEnd != handle->key.data() || hint.end > handle->usedBytes ||
-        ClamCompareKeys(hint.key.data(), probe.key) >= 0) {
-        return;
+        handle->keyEnd != handle->key.data() || hint.end > handle->usedBytes) {
+        return false;
     }
+    const int order = hint.plain && probe.plain ? std::strcmp(hint.key.data(), probe.key)
+                                                : ClamCompareKeys(hint.key.data(), probe.key);
+    if (order >= 0) return false;
     std::memcpy(handle->key.data(), hint.key.data(), hint.keyLength + 1);
     handle->keyEnd = handle->key.data() + hint.keyLength;
     handle->cursor = handle->block + hint.end;
     stop.hasBelow = true;
     stop.belowValue = hint.value;
+    return true;
 }
 
 }  // namespace
@@ -308,11 +312,12 @@ int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpos
     const bool pastEqual = purpose == ClamScanFor::kChild;
     stop = ClamScanStop{};
     stop.sharedCounted = true;
-    if (handle->block != nullptr) {
+    // A leaf searched in key order goes on from its hint: that is cheaper than decoding the
+    // whole block into a view, which is left for searches that jump about.
+    if (handle->block != nullptr && !SkipToHint(handle, probe, stop)) {
         if (ClamBlockView* view = UsableView(handle)) {
             return SearchView(handle, *view, probe, purpose, stop);
         }
-        SkipToHint(handle, probe, stop);
     }
     if (handle->block == nullptr) {
         EndWithoutRecord(handle, true);
@@ -372,6 +377,7 @@ int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpos
         if (order > 0 || (order == 0 && !pastEqual)) {
             stop.order = order;
             stop.shared = shared;
+            stop.plain = mark == kNoMark;
             return 1;
         }
         stop.hasBelow = true;

@@ -31,6 +31,7 @@ struct ClamScanStop {
     std::size_t belowLength = 0;
     std::size_t belowShared = 0;
     std::size_t shared = 0;
+    bool plain = false;          // the stop record's key holds no byte from 1 to 4
     bool sharedCounted = false;  // belowShared and shared hold (always so after kPlacement)
 };
 

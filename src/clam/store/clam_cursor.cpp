@@ -196,6 +196,19 @@ bool DescendFromRoot(ClamHandle* handle, const ClamProbe& probe, bool& memorable
     return true;
 }
 
+// The next seek, for a greater key, may start after the record this one stopped on.
+void HintAtStop(ClamHandle* handle, const ClamScanStop& stop) {
+    ClamLeafHint& hint = handle->leafHint;
+    const auto keyLength = static_cast<std::size_t>(handle->keyEnd - handle->key.data());
+    hint.slot = handle->slot;
+    hint.version = handle->slot->version;
+    hint.end = static_cast<std::uint16_t>(handle->cursor - handle->block);
+    hint.value = static_cast<std::uint16_t>(handle->value);
+    hint.keyLength = keyLength;
+    hint.plain = stop.plain;
+    std::memcpy(hint.key.data(), handle->key.data(), keyLength + 1);
+}
+
 }  // namespace
 
 int ClamSeekKey(ClamHandle* handle, const char* key, int) {
@@ -207,6 +220,7 @@ int ClamSeekKey(ClamHandle* handle, const char* key, int) {
     if (!DescendByFinger(handle, probe) && !DescendFromRoot(handle, probe, memorable)) return 0;
     ClamScanStop stop;
     memo.stopped = ClamScanBlock(handle, probe, ClamScanFor::kRecord, stop) == 1;
+    if (memo.stopped && !IsFailed(handle)) HintAtStop(handle, stop);
     if (memorable && stop.sharedCounted && !IsFailed(handle) && probe.length <= kClamMaxKeyLength) {
         memo.valid = true;
         memo.requests = handle->cache->requests;

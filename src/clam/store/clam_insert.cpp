@@ -224,6 +224,7 @@ void RememberInsertion(ClamHandle* handle, const ClamProbe& probe, const Placeme
     hint.end = static_cast<std::uint16_t>(place.at + place.RecordSize(probe.length));
     hint.value = static_cast<std::uint16_t>(value);
     hint.keyLength = probe.length;
+    hint.plain = probe.plain;
     std::memcpy(hint.key.data(), probe.key, probe.length + 1);
 }
 

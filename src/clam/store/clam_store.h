@@ -152,15 +152,16 @@ struct ClamLeafFinger {
     std::uint32_t reservation;
 };
 
-// The record this handle last inserted into a leaf in place. While the slot's block has not
-// changed since, every record before it is below it, so a search for a greater key may
-// start after it.
+// The record this handle last inserted into a leaf in place, or the one its last seek
+// stopped on there. While the slot's block has not changed since, every record before it is
+// below it, so a search for a greater key may start after it.
 struct ClamLeafHint {
     ClamCacheSlot* slot;
-    std::uint32_t version;  // the slot's version right after the insertion
+    std::uint32_t version;  // the slot's version when the hint was taken
     std::uint16_t end;      // where the record ends
     std::uint16_t value;
     std::size_t keyLength;
+    bool plain;  // the key holds no byte from 1 to 4
     std::array<char, kClamKeyBufferSize> key;
 };
 
