@@ -5,29 +5,11 @@
 #include <span>
 
 #include "clam/coding/char_tables.h"
+#include "clam/coding/class_string.h"
 #include "clam/coding/phonetic_keys.h"
 #include "clam/store/phon_env.h"
 
 namespace {
-
-constexpr std::uint8_t kFirstClassTag = 17;
-constexpr std::uint8_t kLastClassTag = 31;
-constexpr std::uint8_t kAlwaysWrittenTag = 25;
-
-// Languages whose classes ignore accents.
-bool ClassesIgnoreAccents(int language) {
-    return (language >= 3 && language <= 5) || (language >= 7 && language <= 13) ||
-           (language >= 15 && language <= 17);
-}
-
-// Languages whose class strings hold letters instead of tags.
-bool ClassesUseLetters(int language) {
-    return language == 2 || language == 14;
-}
-
-bool DroppedTag(std::uint8_t tag) {
-    return tag == 24 || tag == 30 || tag == 31;
-}
 
 std::span<const std::uint8_t> Bytes(const char* text, std::size_t limit) {
     return {reinterpret_cast<const std::uint8_t*>(text), strnlen(text, limit)};
@@ -71,25 +53,13 @@ void AccentFreeText(std::span<const std::uint8_t> transcription, int language, c
 
 void ReduceToClassString(std::span<const std::uint8_t> transcription, int language, char* out,
                          std::size_t capacity) {
-    Writer w(out, capacity);
-    std::uint8_t lastLetter = 0;
-    std::uint8_t previousTag = kClamDirectTagBase;
+    if (capacity == 0) return;
+    ClamClassReducer reducer(language, out, capacity);
     for (std::size_t i = 0; i + 1 < transcription.size(); i += 2) {
-        const std::uint8_t letter = transcription[i];
-        const std::uint8_t tag = transcription[i + 1];
-        if (letter == kClamSeparatorByte) break;
-        if (letter != kClamNoLetter) lastLetter = letter;
-        if (tag < kFirstClassTag || tag > kLastClassTag) continue;
-        if (tag == kAlwaysWrittenTag) {
-            w.Put(tag);
-            continue;
-        }
-        if (tag == previousTag) continue;
-        previousTag = tag;
-        if (DroppedTag(tag)) continue;
-        w.Put(ClassesUseLetters(language) ? lastLetter : tag);
+        if (transcription[i] == kClamSeparatorByte) break;
+        reducer.Add(transcription[i], transcription[i + 1]);
     }
-    w.Finish();
+    reducer.Finish();
 }
 
 std::uint32_t ClassDivisor(const ClamPhonEnv& env) {
@@ -127,10 +97,15 @@ std::uint32_t FindClass(const ClamPhonEnv& env, const char* s) {
 
 }  // namespace
 
+bool ClamClassesIgnoreAccents(int language) {
+    return (language >= 3 && language <= 5) || (language >= 7 && language <= 13) ||
+           (language >= 15 && language <= 17);
+}
+
 void ClamClassString(const char* transcription, char* out, std::size_t capacity, ClamPhonEnv* env) {
     auto pairs = Bytes(transcription, kClamTranscriptionCapacity);
     std::array<char, kClamTranscriptionCapacity> again;  // each buffer is read up to its NUL
-    if (ClassesIgnoreAccents(env->language)) {
+    if (ClamClassesIgnoreAccents(env->language)) {
         std::array<char, kClamClassStringCapacity> text;
         AccentFreeText(pairs, env->language, text.data(), text.size());
         ClamTranscribe(text.data(), again.data(), again.size(), env);
@@ -139,13 +114,17 @@ void ClamClassString(const char* transcription, char* out, std::size_t capacity,
     ReduceToClassString(pairs, env->language, out, capacity);
 }
 
-void ClamPhoneticClass(const char* transcription, char* out, ClamPhonEnv* env) {
-    std::array<char, kClamClassStringCapacity> classString;
-    ClamClassString(transcription, classString.data(), classString.size(), env);
-    const std::uint32_t number = FindClass(*env, classString.data());
+void ClamClassBytes(const char* classString, char* out, ClamPhonEnv* env) {
+    const std::uint32_t number = FindClass(*env, classString);
     const std::uint32_t d = ClassDivisor(*env);
     env->lastClass = static_cast<std::int32_t>(number);
     out[0] = static_cast<char>((env->classBase + number / d) & 0xFF);
     out[1] = static_cast<char>((env->classBase + number % d) & 0xFF);
     out[2] = 0;
+}
+
+void ClamPhoneticClass(const char* transcription, char* out, ClamPhonEnv* env) {
+    std::array<char, kClamClassStringCapacity> classString;
+    ClamClassString(transcription, classString.data(), classString.size(), env);
+    ClamClassBytes(classString.data(), out, env);
 }

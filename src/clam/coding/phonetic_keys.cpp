@@ -7,6 +7,7 @@
 #include <cstring>
 #include <span>
 
+#include "clam/coding/class_string.h"
 #include "clam/coding/phonetic_symbols.h"
 #include "clam/store/phon_env.h"
 
@@ -78,21 +79,33 @@ void ClamPhoneticKey(const char* encoded, char* out, std::size_t capacity, ClamP
     if (capacity == 0) return;
     std::array<char, kClamTranscriptionCapacity> transcription;  // read only up to its NUL
     ClamTranscribe(encoded, transcription.data(), transcription.size(), env);
-    std::array<char, kClamClassBytesCapacity> classBytes{};
-    ClamPhoneticClass(transcription.data(), classBytes.data(), env);
-
-    KeyWriter w(reinterpret_cast<std::uint8_t*>(out), capacity - 1);
-    w.Put(static_cast<std::uint8_t>(classBytes[0]));
-    w.Put(static_cast<std::uint8_t>(classBytes[1]));
+    std::array<char, kClamClassStringCapacity> classString;
+    const bool transcribeAgain = ClamClassesIgnoreAccents(env->language);
+    if (transcribeAgain) {
+        ClamClassString(transcription.data(), classString.data(), classString.size(), env);
+    }
+    // One pass gives the symbols, after the two class bytes, and the class string.
+    ClamClassReducer reducer(env->language, classString.data(), classString.size());
+    const std::size_t limit = capacity - 1;
+    std::size_t length = std::min<std::size_t>(2, limit);
+    auto put = [&](std::uint8_t b) {
+        if (length < limit) out[length++] = static_cast<char>(b);
+    };
     const auto* t = reinterpret_cast<const std::uint8_t*>(transcription.data());
     for (std::size_t i = 0; t[i] != 0 && t[i + 1] != 0; i += 2) {
-        w.Put(SymbolOf(*env, t[i], t[i + 1]));
+        put(SymbolOf(*env, t[i], t[i + 1]));
         if (t[i] == kClamSeparatorByte) {
-            for (std::size_t j = i + 2; t[j] != 0; ++j) w.Put(t[j]);
+            for (std::size_t j = i + 2; t[j] != 0; ++j) put(t[j]);
             break;
         }
+        if (!transcribeAgain) reducer.Add(t[i], t[i + 1]);
     }
-    out[w.Length()] = 0;
+    if (!transcribeAgain) reducer.Finish();
+    std::array<char, kClamClassBytesCapacity> classBytes{};
+    ClamClassBytes(classString.data(), classBytes.data(), env);
+    if (limit > 0) out[0] = classBytes[0];
+    if (limit > 1) out[1] = classBytes[1];
+    out[length] = 0;
 }
 
 int ClamBuildStoredKeyWithEnv(const char* encoded, char* out, ClamPhonEnv* env) {

@@ -28,26 +28,50 @@ std::uint8_t MapLetter(std::uint8_t b, const std::uint8_t* alphabet, const std::
                        const std::uint8_t* base) {
     if (alphabet == nullptr) return b;
     if (alphabet[b] & kClamValidWordChar) return b;
-    if (alphabet[lower[b]] & kClamValidWordChar) return lower[b];
-    return base[b];
+    if (lower != nullptr && (alphabet[lower[b]] & kClamValidWordChar)) return lower[b];
+    return base != nullptr ? base[b] : b;
+}
+
+using ByteMap = std::array<std::uint8_t, 256>;
+
+// What each byte of a text becomes in the work string, worked out once per language; outside
+// the languages every byte stays itself.
+const ByteMap& WorkLetters(int language) {
+    static const auto maps = [] {
+        std::array<ByteMap, kClamLanguageCount + 2> all{};
+        for (int language = 0; language <= kClamLanguageCount + 1; ++language) {
+            const bool known = language >= 1 && language <= kClamLanguageCount;
+            const std::uint8_t* alphabet = known ? ClamAlphabetTable(language) : nullptr;
+            const std::uint8_t* lower = known ? ClamLowerTable(language) : nullptr;
+            const std::uint8_t* base = known ? ClamBaseLetterTable(language) : nullptr;
+            for (std::size_t b = 0; b < 256; ++b) {
+                all[static_cast<std::size_t>(language)][b] =
+                    MapLetter(static_cast<std::uint8_t>(b), alphabet, lower, base);
+            }
+        }
+        return all;
+    }();
+    const bool known = language >= 1 && language <= kClamLanguageCount;
+    return maps[known ? static_cast<std::size_t>(language) : 0];
 }
 
 // Fills the work string; returns the position of the text's byte 8, or null.
 const std::uint8_t* BuildWorkString(const std::uint8_t* text, int language, WorkString& work) {
-    const std::uint8_t* alphabet = ClamAlphabetTable(language);
-    const std::uint8_t* lower = ClamLowerTable(language);
-    const std::uint8_t* base = ClamBaseLetterTable(language);
-    work.bytes[work.length++] = kStartMark;
+    const ByteMap& letters = WorkLetters(language);
+    work.bytes[0] = kStartMark;
+    std::size_t n = 1;
     const std::uint8_t* p = text;
-    for (; *p != 0 && *p != kClamSeparatorByte; ++p) {
-        if (work.length + 1 >= work.bytes.size()) {
+    // Byte 0 and byte 8 end the text; one mask finds both.
+    for (; (*p & 0xF7) != 0; ++p) {
+        if (n + 1 >= work.bytes.size()) {
             work.cut = true;
             break;
         }
-        work.bytes[work.length++] = MapLetter(*p, alphabet, lower, base);
+        work.bytes[n++] = letters[*p];
     }
-    work.bytes[work.length++] = kEndMark;
-    while (*p != 0 && *p != kClamSeparatorByte) ++p;
+    work.bytes[n++] = kEndMark;
+    work.length = n;
+    while ((*p & 0xF7) != 0) ++p;
     return *p == kClamSeparatorByte ? p : nullptr;
 }
 
@@ -67,6 +91,11 @@ class Output {
         buffer_[pos_++] = b;
         return true;
     }
+    // Room for `n` more bytes before the NUL: where they go, or null.
+    std::uint8_t* Room(std::size_t n) {
+        return !full_ && pos_ + n <= buffer_.size() - 1 ? buffer_.data() + pos_ : nullptr;
+    }
+    void Advance(std::size_t n) { pos_ += n; }
     bool IsFull() const { return full_; }
     void Finish() { buffer_[pos_] = 0; }
 
@@ -122,19 +151,40 @@ class Transcriber {
         const std::size_t length = work_.length;
         std::uint8_t* const ruleUsed = env_.ruleUsed;
         const std::uint32_t directValues = env_.directValueCount;
-        while (p_ < length && bytes[p_] != kEndMark && !out_.IsFull()) {
-            const ClamRuleMatch m = LongestRule(trie, bytes + p_, length - p_);
+        std::size_t p = 0;
+        while (p < length && bytes[p] != kEndMark && !out_.IsFull()) {
+            const ClamRuleMatch m = LongestRule(trie, bytes + p, length - p);
+            if (m.cell >= 0) {
+                if (ruleUsed != nullptr) ruleUsed[m.cell] = 1;
+                const std::uint8_t value = trie.value[m.cell];
+                std::uint8_t* to = out_.Room(4);
+                // Most letters: a direct code of a letter inside the word, as DirectCode.
+                if (value < directValues && bytes[p] != kStartMark && to != nullptr) {
+                    to[0] = bytes[p++];
+                    to[1] = static_cast<std::uint8_t>(kClamDirectTagBase + value);
+                    std::size_t written = 2;
+                    if (m.length == 2 && p < length && bytes[p] != kEndMark) {
+                        to[2] = kClamRepeatLetter;
+                        to[3] = kClamNoLetter;
+                        written = 4;
+                        ++p;
+                    }
+                    out_.Advance(written);
+                    continue;
+                }
+            }
+            p_ = p;
             if (m.cell < 0) {
                 Uncovered();
-                continue;
-            }
-            if (ruleUsed != nullptr) ruleUsed[m.cell] = 1;
-            const std::uint8_t value = trie.value[m.cell];
-            if (value < directValues) {
-                DirectCode(value, m.length);
             } else {
-                RuleOutput(value, m.length);
+                const std::uint8_t value = trie.value[m.cell];
+                if (value < directValues) {
+                    DirectCode(value, m.length);
+                } else {
+                    RuleOutput(value, m.length);
+                }
             }
+            p = p_;
         }
         return !out_.IsFull();
     }

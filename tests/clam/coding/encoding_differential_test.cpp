@@ -11,6 +11,7 @@
 #include "clam/coding/phonetic_keys.h"
 #include "clam/coding/word_class.h"
 #include "clam/store/phon_env.h"
+#include "reference_phonetic_key.h"
 #include "reference_transcribe.h"
 #include "reference_word_class.h"
 #include "reference_word_display.h"
@@ -90,6 +91,62 @@ TEST(EncodingDifferential, PhoneticKeysAndClassesMatchAPlainClassSearch) {
                 ClamPhoneticKey(form.c_str(), reference.data(), reference.size(), plain.get());
                 ASSERT_STREQ(ours.data(), reference.data()) << form << " language " << language;
                 ASSERT_EQ(hinted->lastClass, plain->lastClass) << form;
+            }
+        }
+    }
+}
+
+// Keys of encoded forms and raw texts, in every language and in outputs from one byte to
+// the full key, with the class tried first and without.
+TEST(EncodingDifferential, PhoneticKeysMatchTheReference) {
+    std::mt19937 random(19);
+    for (int language : testing_support::DefinedLanguages()) {
+        const testing_support::PhonEnvPtr env = testing_support::LoadLanguage(language);
+        for (int i = 0; i < 3000; ++i) {
+            std::array<char, kClamEncodedCapacity> form{};
+            std::string text = RandomWord(random);
+            if (i % 3 != 0 && ClamEncodeWord(text.c_str(), form.data(), form.size(), language)) {
+                text = form.data();
+            }
+            env->classesAscend = i % 2 == 0;
+            for (const std::size_t capacity : {std::size_t{1}, std::size_t{2}, std::size_t{3},
+                                               std::size_t{9}, kClamPhoneticKeyCapacity}) {
+                std::array<char, kClamPhoneticKeyCapacity> ours{};
+                std::array<char, kClamPhoneticKeyCapacity> reference{};
+                ClamPhoneticKey(text.c_str(), ours.data(), capacity, env.get());
+                reference_key::PhoneticKey(text.c_str(), reference.data(), capacity, env.get());
+                ASSERT_EQ(std::string(ours.data()), std::string(reference.data()))
+                    << text << " language " << language << " in " << capacity;
+            }
+        }
+    }
+}
+
+// Class strings of random pairs, with every class tag and the separator, in the languages
+// that reduce the transcription as it is (two of them write letters for tags).
+TEST(EncodingDifferential, ClassStringsOfAnyPairsMatchTheReference) {
+    std::mt19937 random(23);
+    for (int language : testing_support::DefinedLanguages()) {
+        const testing_support::PhonEnvPtr env = testing_support::LoadLanguage(language);
+        if (reference_key::detail::ClassesIgnoreAccents(language)) continue;
+        for (int i = 0; i < 20000; ++i) {
+            std::string pairs;
+            for (std::size_t n = random() % 40; n > 0; --n) {
+                const unsigned pick = random() % 16;
+                pairs += static_cast<char>(pick == 0   ? kClamSeparatorByte
+                                           : pick == 1 ? kClamNoLetter
+                                                       : 'a' + random() % 26);
+                pairs += static_cast<char>(pick < 8 ? 16 + random() % 17 : 1 + random() % 40);
+            }
+            for (const std::size_t capacity : {std::size_t{1}, std::size_t{4}, std::size_t{128}}) {
+                std::array<char, 128> ours{};
+                std::array<char, 128> reference{};
+                ClamClassString(pairs.c_str(), ours.data(), capacity, env.get());
+                reference_key::detail::ReduceToClassString(
+                    {reinterpret_cast<const std::uint8_t*>(pairs.data()), pairs.size()}, language,
+                    reference.data(), capacity);
+                ASSERT_EQ(std::string(ours.data()), std::string(reference.data()))
+                    << "language " << language << " in " << capacity;
             }
         }
     }
