@@ -75,6 +75,23 @@ void CopyTail(char* to, const std::uint8_t* from, std::size_t length, std::size_
     std::memcpy(to, from, std::min(length, keyRoom));
 }
 
+// ClamSharedFrom for keys of known lengths: eight bytes at a time within both.
+std::size_t SharedPrefix(const char* a, std::size_t aLength, const char* b, std::size_t bLength,
+                         std::size_t from) {
+    const std::size_t length = std::min(aLength, bLength);
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; from + 8 <= length; from += 8) {
+            std::uint64_t x;
+            std::uint64_t y;
+            std::memcpy(&x, a + from, 8);
+            std::memcpy(&y, b + from, 8);
+            if (x != y) return from + static_cast<std::size_t>(std::countr_zero(x ^ y)) / 8;
+        }
+    }
+    while (from < length && a[from] == b[from]) ++from;
+    return from;
+}
+
 void EndWithoutRecord(ClamHandle* handle, bool damaged) {
     handle->recordStart = handle->cursor;
     handle->value = 0;
@@ -314,7 +331,8 @@ int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpos
     stop.sharedCounted = true;
     // A leaf searched in key order goes on from its hint: that is cheaper than decoding the
     // whole block into a view, which is left for searches that jump about.
-    if (handle->block != nullptr && !SkipToHint(handle, probe, stop)) {
+    const bool hinted = handle->block != nullptr && SkipToHint(handle, probe, stop);
+    if (handle->block != nullptr && !hinted) {
         if (ClamBlockView* view = UsableView(handle)) {
             return SearchView(handle, *view, probe, purpose, stop);
         }
@@ -329,8 +347,9 @@ int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpos
     char* key = handle->key.data();
     std::size_t offset = static_cast<std::size_t>(handle->cursor - block);
     std::size_t length = static_cast<std::size_t>(handle->keyEnd - key);
-    std::size_t shared = ClamSharedFrom(key, probe.key, 0);
-    std::size_t mark = FirstMark(key, length);
+    std::size_t shared = SharedPrefix(key, length, probe.key, probe.length, 0);
+    // A plain hint key has no mark to look for.
+    std::size_t mark = hinted && handle->leafHint.plain ? kNoMark : FirstMark(key, length);
     for (;;) {
         stop.belowLength = length;
         stop.belowShared = shared;
@@ -363,7 +382,7 @@ int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpos
         length = newLength;
         if (mark >= kept) mark = tailMark == kNoMark ? kNoMark : kept + tailMark;
         // The first min(kept, shared) bytes are the probe's: the old key had them and kept them.
-        shared = ClamSharedFrom(key, probe.key, std::min(kept, shared));
+        shared = SharedPrefix(key, length, probe.key, probe.length, std::min(kept, shared));
         const std::uint16_t value = ClamGetU16(block + offset);
         handle->recordStart = handle->block + offset;
         handle->cursor = handle->block + next;
