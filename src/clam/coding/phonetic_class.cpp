@@ -68,14 +68,22 @@ std::uint32_t ClassDivisor(const ClamPhonEnv& env) {
     return d == 0 ? 1 : d;  // an environment without symbols still gets class bytes
 }
 
+// strcmp without a call: class strings are a few bytes long.
+int CompareText(const char* a, const char* b) {
+    std::size_t i = 0;
+    while (a[i] != '\0' && a[i] == b[i]) ++i;
+    return static_cast<int>(static_cast<unsigned char>(a[i])) -
+           static_cast<int>(static_cast<unsigned char>(b[i]));
+}
+
 // In strictly ascending class strings, whether `number` is the last one not greater than s.
 bool IsClassOf(const ClamPhonEnv& env, std::int32_t number, const char* s) {
     if (!env.classesAscend || number < 0 || static_cast<std::uint32_t>(number) >= env.classCount) {
         return false;
     }
     const auto n = static_cast<std::uint32_t>(number);
-    return std::strcmp(s, env.classTable[n]) >= 0 &&
-           (n + 1 == env.classCount || std::strcmp(s, env.classTable[n + 1]) < 0);
+    return CompareText(s, env.classTable[n]) >= 0 &&
+           (n + 1 == env.classCount || CompareText(s, env.classTable[n + 1]) < 0);
 }
 
 // The last class string that is not greater than s, or 0.
@@ -86,7 +94,7 @@ std::uint32_t FindClass(const ClamPhonEnv& env, const char* s) {
     std::uint32_t hi = env.classCount - 1;
     while (lo < hi) {
         const std::uint32_t mid = lo + (hi - lo + 1) / 2;
-        if (std::strcmp(s, env.classTable[mid]) < 0) {
+        if (CompareText(s, env.classTable[mid]) < 0) {
             hi = mid - 1;
         } else {
             lo = mid;

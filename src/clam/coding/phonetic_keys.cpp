@@ -174,6 +174,12 @@ void ClamKeyToWordWithEnv(const char* key, char* out, ClamPhonEnv* env) {
         const std::uint32_t usable = std::min(env->symbolCount, kClamMaxSymbols);
         for (std::size_t i = 0; i < body.size(); ++i) {
             const int letter = body[i] < usable ? env->symbolTable[2 * body[i]] : -1;
+            // Most symbols stand for a plain letter: above every byte with a meaning of its own.
+            if (letter > kClamNoLetter) {
+                w.Put(static_cast<std::uint8_t>(letter));
+                last = static_cast<std::uint8_t>(letter);
+                continue;
+            }
             if (letter == kClamSeparatorByte) {
                 w.Put(kClamSeparatorByte);
                 for (++i; i < body.size(); ++i) w.Put(body[i]);

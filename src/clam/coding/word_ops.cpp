@@ -213,9 +213,11 @@ int ClamFindWord(const char* word, ClamHandle* handle, std::uint32_t* attributes
     if (attributes != nullptr) *attributes = 0;
     handle->value = 0;
     if (word == nullptr || word[0] == '\0') return 0;
-    if (BoundedLength(word, kClamMaxWordLength + 1) > kClamMaxWordLength) return 0;
-    if (HoldsAny(word, IsMarkerOrSeparator)) return 0;
-    std::array<char, kEncodedBuffer> encoded{};
+    // One pass: too long, or holding a marker or a separator, the word is not looked up.
+    for (std::size_t length = 0; word[length] != '\0'; ++length) {
+        if (length == kClamMaxWordLength || IsMarkerOrSeparator(word[length])) return 0;
+    }
+    std::array<char, kEncodedBuffer> encoded;
     const int wordClass = ClamEncodeWord(word, encoded.data(), encoded.size(), handle->language);
     if (wordClass == 0) return 0;
     (void)askedFlags;  // no variant search is made

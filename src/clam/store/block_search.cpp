@@ -92,6 +92,15 @@ std::size_t SharedPrefix(const char* a, std::size_t aLength, const char* b, std:
     return from;
 }
 
+// strcmp of keys of known lengths, by sign.
+int CompareBytes(const char* a, std::size_t aLength, const char* b, std::size_t bLength) {
+    const std::size_t shared = SharedPrefix(a, aLength, b, bLength, 0);
+    if (shared < aLength && shared < bLength) {
+        return static_cast<std::uint8_t>(a[shared]) < static_cast<std::uint8_t>(b[shared]) ? -1 : 1;
+    }
+    return aLength < bLength ? -1 : (aLength > bLength ? 1 : 0);
+}
+
 void EndWithoutRecord(ClamHandle* handle, bool damaged) {
     handle->recordStart = handle->cursor;
     handle->value = 0;
@@ -273,8 +282,9 @@ bool SkipToHint(ClamHandle* handle, const ClamProbe& probe, ClamScanStop& stop) 
         handle->keyEnd != handle->key.data() || hint.end > handle->usedBytes) {
         return false;
     }
-    const int order = hint.plain && probe.plain ? std::strcmp(hint.key.data(), probe.key)
-                                                : ClamCompareKeys(hint.key.data(), probe.key);
+    const int order = hint.plain && probe.plain
+                          ? CompareBytes(hint.key.data(), hint.keyLength, probe.key, probe.length)
+                          : ClamCompareKeys(hint.key.data(), probe.key);
     if (order >= 0) return false;
     std::memcpy(handle->key.data(), hint.key.data(), hint.keyLength + 1);
     handle->keyEnd = handle->key.data() + hint.keyLength;
@@ -307,10 +317,11 @@ bool ClamViewKeysAt(const ClamCacheSlot& slot, std::uint32_t record, ClamViewKey
     if (slot.viewState != kClamViewBuilt || slot.view == nullptr) return false;
     const ClamBlockView& view = *slot.view;
     if (record >= view.count) return false;
-    at = {view.keys.data() + view.keyAt[record], view.plain[record] != 0};
+    at = {view.keys.data() + view.keyAt[record], view.keyLength[record], view.plain[record] != 0};
     next = {};
     if (record + 1 < view.count) {
-        next = {view.keys.data() + view.keyAt[record + 1], view.plain[record + 1] != 0};
+        next = {view.keys.data() + view.keyAt[record + 1], view.keyLength[record + 1],
+                view.plain[record + 1] != 0};
     }
     return true;
 }
@@ -320,7 +331,7 @@ int ClamCompareViewKeys(const ClamViewKey& a, const ClamViewKey& b) {
 }
 
 int ClamCompareToProbe(const ClamViewKey& key, const ClamProbe& probe) {
-    return key.plain && probe.plain ? std::strcmp(key.key, probe.key)
+    return key.plain && probe.plain ? CompareBytes(key.key, key.length, probe.key, probe.length)
                                     : ClamCompareKeys(key.key, probe.key);
 }
 

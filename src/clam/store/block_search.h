@@ -75,6 +75,7 @@ bool ClamChildAsBefore(const ClamHandle* handle, const ClamProbe& probe, std::ui
 // A key of a cached block's view, which lives as long as the view; null for none.
 struct ClamViewKey {
     const char* key = nullptr;
+    std::size_t length = 0;
     bool plain = false;
 };
 // The keys of record `record` of the slot's view and of the record after it (null at the end
