@@ -32,18 +32,22 @@ class WordList {
     void Append(const char* word, std::size_t length) {
         bytes_.append(word, length);
         bytes_.push_back('\0');
+        lengths_.push_back(static_cast<std::uint32_t>(length));
     }
     bool Empty() const { return bytes_.empty(); }
 
     template <typename Visit>
     void ForEach(Visit&& visit) const {
-        for (std::size_t at = 0; at < bytes_.size(); at = bytes_.find('\0', at) + 1) {
+        std::size_t at = 0;
+        for (const std::uint32_t length : lengths_) {
             visit(bytes_.c_str() + at);
+            at += length + 1;
         }
     }
 
   private:
-    std::string bytes_;
+    std::string bytes_;  // each word with its NUL
+    std::vector<std::uint32_t> lengths_;
 };
 
 // The descriptor is closed right after the load, whatever the load gave. Descriptor 0

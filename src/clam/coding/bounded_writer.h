@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 class ClamBoundedWriter {
   public:
@@ -20,6 +21,13 @@ class ClamBoundedWriter {
     bool PutText(const char* text) {
         for (; *text != 0; ++text) {
             if (!Put(*text)) return false;
+        }
+        return true;
+    }
+
+    bool PutText(std::string_view text) {
+        for (char c : text) {
+            if (!Put(c)) return false;
         }
         return true;
     }

@@ -75,8 +75,9 @@ bool HasUnstorableMarker(const std::uint8_t* encoded) {
 
 }  // namespace
 
-void ClamPhoneticKey(const char* encoded, char* out, std::size_t capacity, ClamPhonEnv* env) {
-    if (capacity == 0) return;
+std::size_t ClamPhoneticKey(const char* encoded, char* out, std::size_t capacity,
+                            ClamPhonEnv* env) {
+    if (capacity == 0) return 0;
     std::array<char, kClamTranscriptionCapacity> transcription;  // read only up to its NUL
     ClamTranscribe(encoded, transcription.data(), transcription.size(), env);
     std::array<char, kClamClassStringCapacity> classString;
@@ -88,8 +89,10 @@ void ClamPhoneticKey(const char* encoded, char* out, std::size_t capacity, ClamP
     ClamClassReducer reducer(env->language, classString.data(), classString.size());
     const std::size_t limit = capacity - 1;
     std::size_t length = std::min<std::size_t>(2, limit);
+    bool heldNul = false;  // a symbol 0 ends the key as a string
     auto put = [&](std::uint8_t b) {
         if (length < limit) out[length++] = static_cast<char>(b);
+        heldNul |= b == 0;
     };
     const auto* t = reinterpret_cast<const std::uint8_t*>(transcription.data());
     for (std::size_t i = 0; t[i] != 0 && t[i + 1] != 0; i += 2) {
@@ -106,6 +109,7 @@ void ClamPhoneticKey(const char* encoded, char* out, std::size_t capacity, ClamP
     if (limit > 0) out[0] = classBytes[0];
     if (limit > 1) out[1] = classBytes[1];
     out[length] = 0;
+    return heldNul || classBytes[0] == 0 || classBytes[1] == 0 ? std::strlen(out) : length;
 }
 
 int ClamBuildStoredKeyWithEnv(const char* encoded, char* out, ClamPhonEnv* env) {
@@ -158,7 +162,7 @@ int BuildStoredKey(const std::uint8_t* form, const char* key, char* out, ClamPho
 
 }  // namespace
 
-void ClamKeyToWordWithEnv(const char* key, char* out, ClamPhonEnv* env) {
+std::size_t ClamKeyToWordWithEnv(const char* key, char* out, ClamPhonEnv* env) {
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(key),
                                               strnlen(key, kClamStoredKeyCapacity - 1));
     KeyWriter w(reinterpret_cast<std::uint8_t*>(out), kClamKeyWordCapacity - 1);
@@ -198,4 +202,5 @@ void ClamKeyToWordWithEnv(const char* key, char* out, ClamPhonEnv* env) {
         }
     }
     out[w.Length()] = 0;
+    return w.Length();
 }

@@ -39,8 +39,8 @@ void ClamClassString(const char* transcription, char* out, std::size_t capacity,
 void ClamPhoneticClass(const char* transcription, char* out, ClamPhonEnv* env);
 
 // Class bytes and one symbol per transcription pair (then the raw tail of a byte 8), cut to
-// capacity - 1 bytes and a NUL.
-void ClamPhoneticKey(const char* encoded, char* out, std::size_t capacity, ClamPhonEnv* env);
+// capacity - 1 bytes and a NUL; returns the key's length as a string (up to its first NUL).
+std::size_t ClamPhoneticKey(const char* encoded, char* out, std::size_t capacity, ClamPhonEnv* env);
 
 // The stored key of an encoded form (out: kClamStoredKeyCapacity bytes). Returns 0 when the
 // marker-free text is kClamMarkerFreeLimit bytes or longer, or when the key would be longer
@@ -51,9 +51,9 @@ int ClamBuildStoredKeyWithEnv(const char* encoded, char* out, ClamPhonEnv* env);
 int ClamBuildStoredKeyFromKey(const char* encoded, const char* phoneticKey, char* out,
                               ClamPhonEnv* env);
 
-// The encoded form of a stored key (out: kClamKeyWordCapacity bytes). Reads at most
-// kClamStoredKeyCapacity - 1 bytes of the key.
-void ClamKeyToWordWithEnv(const char* key, char* out, ClamPhonEnv* env);
+// The encoded form of a stored key (out: kClamKeyWordCapacity bytes); returns its length.
+// Reads at most kClamStoredKeyCapacity - 1 bytes of the key.
+std::size_t ClamKeyToWordWithEnv(const char* key, char* out, ClamPhonEnv* env);
 
 // The handle forms use the handle's phonEnv. They are defined beside ClamHandle in the store
 // (clam/store), as calls of the ...WithEnv forms above.

@@ -248,8 +248,12 @@ int EncodeSimpleWord(std::string_view word, int language, char* out, size_t capa
 }  // namespace
 
 int ClamEncodeWord(const char* word, char* out, size_t capacity, int language) {
-    if (word == nullptr || out == nullptr || capacity == 0) return 0;
-    const std::string_view whole(word);
+    if (word == nullptr) return 0;
+    return ClamEncodeText(word, out, capacity, language);
+}
+
+int ClamEncodeText(std::string_view whole, char* out, size_t capacity, int language) {
+    if (out == nullptr || capacity == 0) return 0;
     ClamBoundedWriter writer(out, capacity);
     size_t start = 0;
     while (start < whole.size() && IsLeadingMarker(static_cast<Byte>(whole[start]))) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 // Class number of a word, stored as the 16-bit value of its leaf record.
 // Bits 0-1 are the case field; 0 names no class (encoder failure).
@@ -40,6 +41,8 @@ inline constexpr size_t kClamMaxMarkedWord = 127;
 // Encodes a plain word (or the text of a marked word). Writes at most
 // capacity - 1 bytes and a NUL. Returns the class, 0 on failure.
 int ClamEncodeWord(const char* word, char* out, size_t capacity, int language);
+// The same, for a word whose length is known.
+int ClamEncodeText(std::string_view word, char* out, size_t capacity, int language);
 
 // Encodes a word holding marker bytes 4, 5 or 6. out holds 128 bytes; the
 // output is bounded by 128 bytes whatever capacity says. Returns the class or 0.
@@ -52,6 +55,9 @@ int ClamEncodePair(const char* word, char* out, size_t capacity, int language);
 // Writes the display form of an encoded form read back from a dictionary,
 // at most capacity bytes with its NUL.
 void ClamDisplayForm(const char* encoded, uint32_t wordClass, char* out, size_t capacity,
+                     int language);
+// The same, for an encoded form whose length is known.
+void ClamDisplayText(std::string_view encoded, uint32_t wordClass, char* out, size_t capacity,
                      int language);
 
 // Restores case, periods and digraphs of a folded text from its class, at

@@ -78,16 +78,10 @@ bool ApplySimpleCase(std::string_view folded, uint32_t wordClass, int language,
     return true;
 }
 
-}  // namespace
-
-void ClamApplyClass(const char* folded, uint32_t wordClass, char* out, size_t capacity,
+// Restores case, periods and digraphs of a folded text from its class.
+void ApplyClassText(std::string_view folded, uint32_t wordClass, char* out, size_t capacity,
                     int language) {
-    if (out == nullptr || capacity == 0) return;
     ClamBoundedWriter writer(out, capacity);
-    if (folded == nullptr) {
-        writer.Finish();
-        return;
-    }
     if (wordClass & WordClassExactForm) {
         writer.PutText(folded);  // what does not fit is cut
         if (wordClass & WordClassFinalPeriod) writer.Put(kClamPeriod);
@@ -111,26 +105,47 @@ void ClamApplyClass(const char* folded, uint32_t wordClass, char* out, size_t ca
     writer.Finish();
 }
 
+}  // namespace
+
+void ClamApplyClass(const char* folded, uint32_t wordClass, char* out, size_t capacity,
+                    int language) {
+    if (out == nullptr || capacity == 0) return;
+    if (folded == nullptr) {
+        out[0] = 0;
+        return;
+    }
+    ApplyClassText(folded, wordClass, out, capacity, language);
+}
+
 void ClamDisplayForm(const char* encoded, uint32_t wordClass, char* out, size_t capacity,
                      int language) {
     if (out == nullptr || capacity == 0) return;
     out[0] = 0;
     if (encoded == nullptr) return;
-    const char* rest = encoded;
+    ClamDisplayText(encoded, wordClass, out, capacity, language);
+}
+
+void ClamDisplayText(std::string_view encoded, uint32_t wordClass, char* out, size_t capacity,
+                     int language) {
+    if (out == nullptr || capacity == 0) return;
+    out[0] = 0;
+    std::string_view rest = encoded;
     size_t written = 0;
-    const char* separator = std::strchr(encoded, kClamPairSeparator);
-    if (separator != nullptr) {
-        const bool markedPair = separator != encoded && separator[-1] == kClamMarker3;
+    size_t at = 0;
+    while (at < encoded.size() && encoded[at] != kClamPairSeparator) ++at;
+    if (at < encoded.size()) {
+        const char* separator = encoded.data() + at;
+        const bool markedPair = at > 0 && separator[-1] == kClamMarker3;
         const bool pair = markedPair || !(wordClass & WordClassExactForm);
-        if (separator != encoded && pair) {
+        if (at > 0 && pair) {
             // The first half is shown folded, as stored.
-            const size_t half = static_cast<size_t>(separator - encoded) - (markedPair ? 1 : 0);
+            const size_t half = at - (markedPair ? 1 : 0);
             if (half + 1 > capacity - 1) return;
-            std::memcpy(out, encoded, half);
+            std::memcpy(out, encoded.data(), half);
             out[half] = kClamPairSeparator;
             written = half + 1;
         }
-        rest = separator + 1;
+        rest = encoded.substr(at + 1);
     }
-    ClamApplyClass(rest, wordClass, out + written, capacity - written, language);
+    ApplyClassText(rest, wordClass, out + written, capacity - written, language);
 }

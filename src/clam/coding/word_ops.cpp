@@ -1,11 +1,14 @@
 #include "clam/coding/word_ops.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <string_view>
 
 #include "clam/coding/phonetic_keys.h"
 #include "clam/coding/word_class.h"
 #include "clam/store/block_cache.h"
+#include "clam/store/block_search.h"
 #include "clam/store/clam_store.h"
 #include "clam/store/phon_env.h"
 
@@ -89,10 +92,11 @@ void SaveEnumeration(ClamHandle* handle) {
 
 // A pair's first half is shown with # where the environment had no letter for a symbol.
 void MarkUnnamedLetters(char* out) {
-    char* separator = std::strchr(out, kClamPairSeparator);
-    if (separator == nullptr || separator == out) return;
-    for (char* c = out; c != separator; ++c) {
-        if (*c == static_cast<char>(kClamNoLetter)) *c = '#';
+    std::size_t separator = 0;
+    while (out[separator] != '\0' && out[separator] != kClamPairSeparator) ++separator;
+    if (out[separator] == '\0') return;
+    for (std::size_t i = 0; i < separator; ++i) {
+        if (out[i] == static_cast<char>(kClamNoLetter)) out[i] = '#';
     }
 }
 
@@ -164,8 +168,9 @@ std::uint32_t LookupWithProbe(const char* encoded, ClamHandle* handle,
     probe[0] = '\0';
     if (IsFailed(handle) || encoded == nullptr || encoded[0] == '\0') return 0;
     if (BoundedLength(encoded, kEncodedBuffer) >= kEncodedBuffer) return 0;
-    ClamPhoneticKey(encoded, probe.data(), probe.size(), handle->phonEnv);
-    if (ClamSeekKey(handle, probe.data(), 0) == 1) return handle->value;
+    const std::size_t length =
+        ClamPhoneticKey(encoded, probe.data(), probe.size(), handle->phonEnv);
+    if (ClamSeekProbe(handle, ClamMakeProbe(probe.data(), length)) == 1) return handle->value;
     return 0;
 }
 
@@ -214,11 +219,13 @@ int ClamFindWord(const char* word, ClamHandle* handle, std::uint32_t* attributes
     handle->value = 0;
     if (word == nullptr || word[0] == '\0') return 0;
     // One pass: too long, or holding a marker or a separator, the word is not looked up.
-    for (std::size_t length = 0; word[length] != '\0'; ++length) {
+    std::size_t length = 0;
+    for (; word[length] != '\0'; ++length) {
         if (length == kClamMaxWordLength || IsMarkerOrSeparator(word[length])) return 0;
     }
     std::array<char, kEncodedBuffer> encoded;
-    const int wordClass = ClamEncodeWord(word, encoded.data(), encoded.size(), handle->language);
+    const int wordClass =
+        ClamEncodeText({word, length}, encoded.data(), encoded.size(), handle->language);
     if (wordClass == 0) return 0;
     (void)askedFlags;  // no variant search is made
     std::array<char, kClamPhoneticKeyCapacity> probe;
@@ -277,11 +284,12 @@ int ClamNextWord(char* out, std::size_t capacity, ClamHandle* handle) {
         return 0;
     }
     SaveEnumeration(handle);
-    std::array<char, kClamKeyWordCapacity> encoded{};
-    ClamKeyToWord(handle->key.data(), encoded.data(), handle);
+    std::array<char, kClamKeyWordCapacity> encoded;
+    const std::size_t length =
+        ClamKeyToWordWithEnv(handle->key.data(), encoded.data(), handle->phonEnv);
     // Only keys this store did not build decode to more than an encoded form holds.
-    encoded[kEncodedBuffer - 1] = '\0';
-    ClamDisplayForm(encoded.data(), handle->value, out, capacity, handle->language);
+    const std::string_view text(encoded.data(), std::min(length, kEncodedBuffer - 1));
+    ClamDisplayText(text, handle->value, out, capacity, handle->language);
     MarkUnnamedLetters(out);
     ++handle->wordsRead;
     return 1;

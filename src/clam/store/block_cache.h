@@ -79,4 +79,6 @@ int ClamSeekKey(ClamHandle* handle, const char* key, int flag);
 // `key`; false when there is none (or reading the block failed the handle).
 bool ClamFindChild(ClamHandle* handle, const char* key, std::uint32_t& child);
 struct ClamProbe;
+// ClamSeekKey of a probe made already.
+int ClamSeekProbe(ClamHandle* handle, const ClamProbe& probe);
 bool ClamFindChildOf(ClamHandle* handle, const ClamProbe& probe, std::uint32_t& child);

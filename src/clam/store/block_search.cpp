@@ -110,10 +110,14 @@ void EndWithoutRecord(ClamHandle* handle, bool damaged) {
 }  // namespace
 
 ClamProbe ClamMakeProbe(const char* key) {
+    return ClamMakeProbe(key, std::strlen(key));
+}
+
+ClamProbe ClamMakeProbe(const char* key, std::size_t length) {
     ClamProbe probe;
     probe.key = key;
-    probe.length = std::strlen(key);
-    probe.plain = FirstMark(key, probe.length) == kNoMark;
+    probe.length = length;
+    probe.plain = FirstMark(key, length) == kNoMark;
     return probe;
 }
 

@@ -20,6 +20,8 @@ struct ClamProbe {
 };
 
 ClamProbe ClamMakeProbe(const char* key);
+// The same, for a key whose length is known.
+ClamProbe ClamMakeProbe(const char* key, std::size_t length);
 
 // Where a scan stopped. `below*` describe the last key read before the stop record (at the
 // end of the block: the last key of the block); `shared` is what the stop record's key

@@ -32,7 +32,10 @@ bool IsInnerBlock(const ClamHandle* handle, std::uint32_t number) {
 
 // The key the handle stands on (empty before any block was read).
 void CopyKey(const ClamHandle* handle, std::array<char, kClamKeyBufferSize>& out) {
-    const std::size_t length = strnlen(handle->key.data(), out.size() - 1);
+    const char* key = handle->key.data();
+    const std::size_t length = handle->keyEnd != nullptr
+                                   ? static_cast<std::size_t>(handle->keyEnd - key)
+                                   : strnlen(key, out.size() - 1);
     std::memcpy(out.data(), handle->key.data(), length);
     out[length] = '\0';
 }
@@ -213,7 +216,11 @@ void HintAtStop(ClamHandle* handle, const ClamScanStop& stop) {
 
 int ClamSeekKey(ClamHandle* handle, const char* key, int) {
     if (IsFailed(handle)) return 0;
-    const ClamProbe probe = ClamMakeProbe(key);
+    return ClamSeekProbe(handle, ClamMakeProbe(key));
+}
+
+int ClamSeekProbe(ClamHandle* handle, const ClamProbe& probe) {
+    if (IsFailed(handle)) return 0;
     // Filled on the way down; loading a block has cleared `valid` until the leaf is searched.
     ClamSeekMemo& memo = handle->seekMemo;
     bool memorable = true;
@@ -228,7 +235,7 @@ int ClamSeekKey(ClamHandle* handle, const char* key, int) {
         memo.belowLength = stop.belowLength;
         memo.belowShared = stop.belowShared;
         memo.shared = stop.shared;
-        std::memcpy(memo.key.data(), key, probe.length + 1);
+        std::memcpy(memo.key.data(), probe.key, probe.length + 1);
     }
     return memo.stopped && stop.order == 0 ? 1 : 0;
 }
