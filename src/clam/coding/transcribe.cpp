@@ -15,11 +15,14 @@ constexpr std::uint8_t kEndMark = 'Z';
 constexpr std::uint8_t kCodesFormLimit = 0x41;  // outputs starting below it are code lists
 // Room for the marks and any text a caller can sensibly give; longer texts are cut.
 constexpr std::size_t kWorkCapacity = 512;
+// Steps of the automaton taken without a branch each; see LongestRule.
+constexpr std::size_t kFlatSteps = 2;
 
-// The work string: start mark, the mapped letters, end mark. Only the first `length` bytes
-// are ever read, so the rest stays uninitialised.
+// The work string: start mark, the mapped letters, end mark, and kFlatSteps zero bytes
+// that a walk may read but never takes. Nothing after those is read, so the rest stays
+// uninitialised.
 struct WorkString {
-    std::array<std::uint8_t, kWorkCapacity> bytes;
+    std::array<std::uint8_t, kWorkCapacity + kFlatSteps> bytes;
     std::size_t length = 0;
     bool cut = false;
 };
@@ -71,6 +74,7 @@ const std::uint8_t* BuildWorkString(const std::uint8_t* text, int language, Work
     }
     work.bytes[n++] = kEndMark;
     work.length = n;
+    for (std::size_t i = 0; i < kFlatSteps; ++i) work.bytes[n + i] = 0;
     while ((*p & 0xF7) != 0) ++p;
     return *p == kClamSeparatorByte ? p : nullptr;
 }
@@ -118,11 +122,27 @@ struct Trie {
     std::size_t size;
 };
 
-// ClamLongestRule over the held tables.
+// ClamLongestRule over the held tables. Whether a rule goes on past a letter is as hard to
+// foresee as the text, so the first kFlatSteps steps, where nearly every walk ends, are taken
+// without a branch; `bytes` must be readable that far past `count`.
 ClamRuleMatch LongestRule(const Trie trie, const std::uint8_t* bytes, std::size_t count) {
     ClamRuleMatch best;
     std::size_t cell = 0;
-    for (std::size_t i = 0; i < count; ++i) {
+    bool going = true;
+    for (std::size_t i = 0; i < kFlatSteps; ++i) {
+        const std::size_t base = trie.base[cell];
+        const auto code = static_cast<std::uint8_t>(bytes[i] - kClamRuleCodeOffset);
+        const std::size_t next = base + code;
+        const bool inside = next < trie.size;
+        const std::size_t at = inside ? next : 0;
+        going = going & (i < count) & (base != 0) & inside & (trie.check[at] == code);
+        cell = going ? at : cell;
+        const bool rule = going & (trie.value[cell] != kClamNoRuleValue);
+        best.cell = rule ? static_cast<int>(cell) : best.cell;
+        best.length = rule ? i + 1 : best.length;
+    }
+    if (!going) return best;
+    for (std::size_t i = kFlatSteps; i < count; ++i) {
         const std::size_t base = trie.base[cell];
         if (base == 0) break;
         const auto code = static_cast<std::uint8_t>(bytes[i] - kClamRuleCodeOffset);
