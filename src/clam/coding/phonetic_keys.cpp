@@ -163,8 +163,12 @@ int BuildStoredKey(const std::uint8_t* form, const char* key, char* out, ClamPho
 }  // namespace
 
 std::size_t ClamKeyToWordWithEnv(const char* key, char* out, ClamPhonEnv* env) {
-    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(key),
-                                              strnlen(key, kClamStoredKeyCapacity - 1));
+    return ClamKeyToWordWithEnv({key, strnlen(key, kClamStoredKeyCapacity - 1)}, out, env);
+}
+
+std::size_t ClamKeyToWordWithEnv(std::string_view key, char* out, ClamPhonEnv* env) {
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(key.data()),
+                                              std::min(key.size(), kClamStoredKeyCapacity - 1));
     KeyWriter w(reinterpret_cast<std::uint8_t*>(out), kClamKeyWordCapacity - 1);
     if (bytes.size() > 2) {
         const auto body = bytes.subspan(2);

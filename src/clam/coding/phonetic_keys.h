@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 struct ClamPhonEnv;
 struct ClamHandle;
@@ -54,6 +55,9 @@ int ClamBuildStoredKeyFromKey(const char* encoded, const char* phoneticKey, char
 // The encoded form of a stored key (out: kClamKeyWordCapacity bytes); returns its length.
 // Reads at most kClamStoredKeyCapacity - 1 bytes of the key.
 std::size_t ClamKeyToWordWithEnv(const char* key, char* out, ClamPhonEnv* env);
+// The same, for a key whose length is known (only its first kClamStoredKeyCapacity - 1 bytes
+// are read).
+std::size_t ClamKeyToWordWithEnv(std::string_view key, char* out, ClamPhonEnv* env);
 
 // The handle forms use the handle's phonEnv. They are defined beside ClamHandle in the store
 // (clam/store), as calls of the ...WithEnv forms above.

@@ -75,7 +75,7 @@ bool ResumeEnumeration(ClamHandle* handle) {
         return false;
     }
     handle->cursor = handle->block + offset;
-    std::memcpy(handle->key.data(), handle->savedKey.data(), keyLength + 1);
+    ClamCopyKey(handle->key, handle->savedKey, keyLength);
     handle->keyEnd = handle->key.data() + keyLength;
     handle->currentBlock = number;
     return true;
@@ -85,7 +85,7 @@ void SaveEnumeration(ClamHandle* handle) {
     handle->savedBlock = static_cast<std::int32_t>(handle->currentBlock);
     handle->savedOffset = static_cast<std::int32_t>(handle->cursor - handle->block);
     const std::size_t keyLength = static_cast<std::size_t>(handle->keyEnd - handle->key.data());
-    std::memcpy(handle->savedKey.data(), handle->key.data(), keyLength + 1);
+    ClamCopyKey(handle->savedKey, handle->key, keyLength);
     handle->atSavedPosition = true;
     handle->savedRequests = handle->cache->requests;
 }
@@ -161,13 +161,13 @@ void RestorePair(ClamHandle* handle, const PairRemoval& removal) {
     if (ClamGetU16(record) == 0) ClamPutU16(record, removal.value);
 }
 
-// ClamLookupKey, leaving the phonetic key it looked for in `probe` (empty when none).
+// ClamLookupKey of an encoded form known to end within kEncodedBuffer bytes, leaving the
+// phonetic key it looked for in `probe` (empty when none).
 std::uint32_t LookupWithProbe(const char* encoded, ClamHandle* handle,
                               std::array<char, kClamPhoneticKeyCapacity>& probe) {
     handle->variantMatch = 0;
     probe[0] = '\0';
     if (IsFailed(handle) || encoded == nullptr || encoded[0] == '\0') return 0;
-    if (BoundedLength(encoded, kEncodedBuffer) >= kEncodedBuffer) return 0;
     const std::size_t length =
         ClamPhoneticKey(encoded, probe.data(), probe.size(), handle->phonEnv);
     if (ClamSeekProbe(handle, ClamMakeProbe(probe.data(), length)) == 1) return handle->value;
@@ -207,6 +207,8 @@ int ClamClassAccepts(std::uint32_t lookedUpClass, std::uint32_t storedValue) {
 }
 
 std::uint32_t ClamLookupKey(const char* encoded, std::uint32_t, ClamHandle* handle, int) {
+    handle->variantMatch = 0;
+    if (encoded != nullptr && BoundedLength(encoded, kEncodedBuffer) >= kEncodedBuffer) return 0;
     std::array<char, kClamPhoneticKeyCapacity> probe;
     return LookupWithProbe(encoded, handle, probe);
 }
@@ -285,8 +287,9 @@ int ClamNextWord(char* out, std::size_t capacity, ClamHandle* handle) {
     }
     SaveEnumeration(handle);
     std::array<char, kClamKeyWordCapacity> encoded;
-    const std::size_t length =
-        ClamKeyToWordWithEnv(handle->key.data(), encoded.data(), handle->phonEnv);
+    const std::string_view key(handle->key.data(),
+                               static_cast<std::size_t>(handle->keyEnd - handle->key.data()));
+    const std::size_t length = ClamKeyToWordWithEnv(key, encoded.data(), handle->phonEnv);
     // Only keys this store did not build decode to more than an encoded form holds.
     const std::string_view text(encoded.data(), std::min(length, kEncodedBuffer - 1));
     ClamDisplayText(text, handle->value, out, capacity, handle->language);

@@ -290,7 +290,7 @@ bool SkipToHint(ClamHandle* handle, const ClamProbe& probe, ClamScanStop& stop) 
                           ? CompareBytes(hint.key.data(), hint.keyLength, probe.key, probe.length)
                           : ClamCompareKeys(hint.key.data(), probe.key);
     if (order >= 0) return false;
-    std::memcpy(handle->key.data(), hint.key.data(), hint.keyLength + 1);
+    ClamCopyKey(handle->key, hint.key, hint.keyLength);
     handle->keyEnd = handle->key.data() + hint.keyLength;
     handle->cursor = handle->block + hint.end;
     stop.hasBelow = true;

@@ -36,7 +36,7 @@ void CopyKey(const ClamHandle* handle, std::array<char, kClamKeyBufferSize>& out
     const std::size_t length = handle->keyEnd != nullptr
                                    ? static_cast<std::size_t>(handle->keyEnd - key)
                                    : strnlen(key, out.size() - 1);
-    std::memcpy(out.data(), handle->key.data(), length);
+    ClamCopyKey(out, handle->key, length);
     out[length] = '\0';
 }
 
@@ -209,7 +209,7 @@ void HintAtStop(ClamHandle* handle, const ClamScanStop& stop) {
     hint.value = static_cast<std::uint16_t>(handle->value);
     hint.keyLength = keyLength;
     hint.plain = stop.plain;
-    std::memcpy(hint.key.data(), handle->key.data(), keyLength + 1);
+    ClamCopyKey(hint.key, handle->key, keyLength);
 }
 
 }  // namespace

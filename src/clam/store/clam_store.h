@@ -77,9 +77,11 @@
 //   10      00 ... 00          up to byte 1023
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 
@@ -211,6 +213,19 @@ struct ClamHandle {
     bool atSavedPosition;
     std::uint32_t savedRequests;
 };
+
+// Copies a key of `length` bytes and its NUL between key buffers. A short key moves as one
+// fixed block, which both buffers always hold, without a call.
+inline constexpr std::size_t kClamShortKeyCopy = 32;
+template <std::size_t To, std::size_t From>
+void ClamCopyKey(std::array<char, To>& to, const std::array<char, From>& from, std::size_t length) {
+    static_assert(To >= kClamShortKeyCopy && From >= kClamShortKeyCopy);
+    if (length < kClamShortKeyCopy) {
+        std::memcpy(to.data(), from.data(), kClamShortKeyCopy);
+    } else {
+        std::memcpy(to.data(), from.data(), std::min({length + 1, To, From}));
+    }
+}
 
 // --- Little-endian fields -------------------------------------------------------------
 inline std::uint16_t ClamGetU16(const std::uint8_t* p) {
