@@ -19,6 +19,7 @@
 namespace {
 
 constexpr std::size_t kReadBufferSize = 256;
+static_assert(kReadBufferSize <= 256, "a word's length must fit in a byte");
 constexpr int kPhonEnvFlags =
     platform::kOpenReadOnly | platform::kOpenBinary | platform::kOpenSequential;
 constexpr std::uint32_t kReadWriteMode = 0;
@@ -32,22 +33,22 @@ class WordList {
     void Append(const char* word, std::size_t length) {
         bytes_.append(word, length);
         bytes_.push_back('\0');
-        lengths_.push_back(static_cast<std::uint32_t>(length));
+        lengths_.push_back(static_cast<std::uint8_t>(length));
     }
     bool Empty() const { return bytes_.empty(); }
 
     template <typename Visit>
     void ForEach(Visit&& visit) const {
         std::size_t at = 0;
-        for (const std::uint32_t length : lengths_) {
+        for (const std::uint8_t length : lengths_) {
             visit(bytes_.c_str() + at);
             at += length + 1;
         }
     }
 
   private:
-    std::string bytes_;  // each word with its NUL
-    std::vector<std::uint32_t> lengths_;
+    std::string bytes_;                  // each word with its NUL
+    std::vector<std::uint8_t> lengths_;  // words are shorter than kReadBufferSize
 };
 
 // The descriptor is closed right after the load, whatever the load gave. Descriptor 0

@@ -221,6 +221,18 @@ const SimpleLetters& SimpleLetterTables() {
     return tables;
 }
 
+// The lower-case table of every language, looked up once.
+const std::array<const uint8_t*, kClamLanguageCount + 1>& LowerTables() {
+    static const auto tables = [] {
+        std::array<const uint8_t*, kClamLanguageCount + 1> all{};
+        for (int language = 1; language <= kClamLanguageCount; ++language) {
+            all[static_cast<size_t>(language)] = ClamLowerTable(language);
+        }
+        return all;
+    }();
+    return tables;
+}
+
 // Most words have no capital, or one capital first and a lower-case letter after it, and
 // no period: their class and folded form come from one pass. 0 leaves the word to the full
 // way, as do the languages that join letter pairs.
@@ -228,19 +240,21 @@ int EncodeSimpleWord(std::string_view word, int language, char* out, size_t capa
     if (language == kIjLanguage || language == kUmlautLanguage) return 0;
     if (word.empty() || word.size() >= capacity) return 0;
     const std::array<uint8_t, 256>& simple = SimpleLetterTables()[language];
+    const uint8_t* lower = LowerTables()[language];
     const bool capital = (simple[static_cast<Byte>(word[0])] & kSimpleUpper) != 0;
-    bool lowerLetter = false;
+    out[0] = static_cast<char>(lower[static_cast<Byte>(word[0])]);
+    // Folds as it checks; what it wrote is left to the full way when the word is not simple.
+    uint8_t all = kSimpleLower;
+    uint8_t any = 0;
     for (size_t i = capital ? 1 : 0; i < word.size(); ++i) {
-        const uint8_t bits = simple[static_cast<Byte>(word[i])];
-        if ((bits & kSimpleLower) == 0) return 0;
-        lowerLetter = lowerLetter || (bits & kLowerLetter) != 0;
+        const auto c = static_cast<Byte>(word[i]);
+        all &= simple[c];
+        any |= simple[c];
+        out[i] = static_cast<char>(lower[c]);
     }
+    if ((all & kSimpleLower) == 0) return 0;
     // A capital reads as one only with a lower-case letter after it.
-    if (capital && !lowerLetter) return 0;
-    const uint8_t* lower = ClamLowerTable(language);
-    for (size_t i = 0; i < word.size(); ++i) {
-        out[i] = static_cast<char>(lower[static_cast<Byte>(word[i])]);
-    }
+    if (capital && (any & kLowerLetter) == 0) return 0;
     out[word.size()] = 0;
     return capital ? WordClassCapitalised : WordClassLowerCase;
 }
