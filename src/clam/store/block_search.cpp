@@ -92,9 +92,10 @@ std::size_t SharedPrefix(const char* a, std::size_t aLength, const char* b, std:
     return from;
 }
 
-// strcmp of keys of known lengths, by sign.
-int CompareBytes(const char* a, std::size_t aLength, const char* b, std::size_t bLength) {
-    const std::size_t shared = SharedPrefix(a, aLength, b, bLength, 0);
+// strcmp of keys of known lengths, by sign; `shared` gets the bytes they share.
+int CompareBytes(const char* a, std::size_t aLength, const char* b, std::size_t bLength,
+                 std::size_t& shared) {
+    shared = SharedPrefix(a, aLength, b, bLength, 0);
     if (shared < aLength && shared < bLength) {
         return static_cast<std::uint8_t>(a[shared]) < static_cast<std::uint8_t>(b[shared]) ? -1 : 1;
     }
@@ -277,8 +278,11 @@ int SearchView(ClamHandle* handle, ClamBlockView& view, const ClamProbe& probe, 
 }
 
 // Starts a scan of a leaf after the record of the handle's hint, when the block is as it was
-// when the hint was taken and the probe is above that record's key.
-bool SkipToHint(ClamHandle* handle, const ClamProbe& probe, ClamScanStop& stop) {
+// when the hint was taken and the probe is above that record's key. `shared` gets the bytes
+// that key shares with the probe, or kNoMark when they were not counted.
+bool SkipToHint(ClamHandle* handle, const ClamProbe& probe, ClamScanStop& stop,
+                std::size_t& shared) {
+    shared = kNoMark;
     const ClamLeafHint& hint = handle->leafHint;
     ClamCacheSlot* slot = handle->slot;
     if (slot == nullptr || hint.slot != slot || slot->version != hint.version ||
@@ -286,9 +290,9 @@ bool SkipToHint(ClamHandle* handle, const ClamProbe& probe, ClamScanStop& stop) 
         handle->keyEnd != handle->key.data() || hint.end > handle->usedBytes) {
         return false;
     }
-    const int order = hint.plain && probe.plain
-                          ? CompareBytes(hint.key.data(), hint.keyLength, probe.key, probe.length)
-                          : ClamCompareKeys(hint.key.data(), probe.key);
+    const int order = hint.plain && probe.plain ? CompareBytes(hint.key.data(), hint.keyLength,
+                                                               probe.key, probe.length, shared)
+                                                : ClamCompareKeys(hint.key.data(), probe.key);
     if (order >= 0) return false;
     ClamCopyKey(handle->key, hint.key, hint.keyLength);
     handle->keyEnd = handle->key.data() + hint.keyLength;
@@ -335,8 +339,10 @@ int ClamCompareViewKeys(const ClamViewKey& a, const ClamViewKey& b) {
 }
 
 int ClamCompareToProbe(const ClamViewKey& key, const ClamProbe& probe) {
-    return key.plain && probe.plain ? CompareBytes(key.key, key.length, probe.key, probe.length)
-                                    : ClamCompareKeys(key.key, probe.key);
+    std::size_t shared = 0;
+    return key.plain && probe.plain
+               ? CompareBytes(key.key, key.length, probe.key, probe.length, shared)
+               : ClamCompareKeys(key.key, probe.key);
 }
 
 int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpose,
@@ -353,7 +359,8 @@ int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpos
     stop.sharedCounted = true;
     // A leaf searched in key order goes on from its hint: that is cheaper than decoding the
     // whole block into a view, which is left for searches that jump about.
-    const bool hinted = handle->block != nullptr && SkipToHint(handle, probe, stop);
+    std::size_t hintShared = kNoMark;
+    const bool hinted = handle->block != nullptr && SkipToHint(handle, probe, stop, hintShared);
     if (handle->block != nullptr && !hinted) {
         if (ClamBlockView* view = UsableView(handle)) {
             return SearchView(handle, *view, probe, purpose, stop);
@@ -369,7 +376,9 @@ int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpos
     char* key = handle->key.data();
     std::size_t offset = static_cast<std::size_t>(handle->cursor - block);
     std::size_t length = static_cast<std::size_t>(handle->keyEnd - key);
-    std::size_t shared = SharedPrefix(key, length, probe.key, probe.length, 0);
+    std::size_t shared = hinted && hintShared != kNoMark
+                             ? hintShared
+                             : SharedPrefix(key, length, probe.key, probe.length, 0);
     // A plain hint key has no mark to look for.
     std::size_t mark = hinted && handle->leafHint.plain ? kNoMark : FirstMark(key, length);
     for (;;) {

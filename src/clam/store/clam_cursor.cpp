@@ -228,7 +228,10 @@ int ClamSeekProbe(ClamHandle* handle, const ClamProbe& probe) {
     ClamScanStop stop;
     memo.stopped = ClamScanBlock(handle, probe, ClamScanFor::kRecord, stop) == 1;
     if (memo.stopped && !IsFailed(handle)) HintAtStop(handle, stop);
-    if (memorable && stop.sharedCounted && !IsFailed(handle) && probe.length <= kClamMaxKeyLength) {
+    const bool found = memo.stopped && stop.order == 0;
+    // A key found is seldom inserted next; the memory is for the one that was not.
+    if (!found && memorable && stop.sharedCounted && !IsFailed(handle) &&
+        probe.length <= kClamMaxKeyLength) {
         memo.valid = true;
         memo.requests = handle->cache->requests;
         memo.order = stop.order;
@@ -237,7 +240,7 @@ int ClamSeekProbe(ClamHandle* handle, const ClamProbe& probe) {
         memo.shared = stop.shared;
         std::memcpy(memo.key.data(), probe.key, probe.length + 1);
     }
-    return memo.stopped && stop.order == 0 ? 1 : 0;
+    return found ? 1 : 0;
 }
 
 int ClamBuildStoredKey(const char* encoded, char* out, ClamHandle* handle) {

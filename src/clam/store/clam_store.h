@@ -117,10 +117,10 @@ inline constexpr std::uint16_t kClamReadOnly = 0x0040;
 inline constexpr std::uint16_t kClamFailed = 0x0080;
 inline constexpr std::uint16_t kClamNotOwned = 0x0100;
 
-// Where the handle's last ClamSeekKey ended, so that an insertion of the same key right
-// after it needs no second descent. It holds while `valid` and the cache has served no
-// request since (`requests`); loading a block or reading a record through the handle
-// clears `valid`.
+// Where the handle's last ClamSeekKey ended when it did not find its key, so that an
+// insertion of that key right after it needs no second descent. It holds while `valid` and the
+// cache has served no request since (`requests`); loading a block or reading a record through the
+// handle clears `valid`.
 struct ClamSeekMemo {
     bool valid;
     std::uint32_t requests;
