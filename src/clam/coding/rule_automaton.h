@@ -15,6 +15,9 @@ struct ClamRuleMatch {
     std::size_t length = 0;  // bytes the rule matched
 };
 
+// Allocates and fills env.ruleStarts from the automaton's tables; false when out of memory.
+bool ClamBuildRuleStarts(ClamPhonEnv& env);
+
 // The longest rule matching a prefix of bytes. Inline: it runs once per letter.
 inline ClamRuleMatch ClamLongestRule(const ClamPhonEnv& env, std::span<const std::uint8_t> bytes) {
     ClamRuleMatch best;

@@ -1,6 +1,7 @@
 // ClamTranscribe: the rule automaton of a phonetic environment run over a word.
 #include <array>
 #include <cstdint>
+#include <new>
 #include <span>
 
 #include "clam/coding/char_tables.h"
@@ -120,7 +121,18 @@ struct Trie {
     const std::uint8_t* check;
     const std::uint8_t* value;
     std::size_t size;
+    const std::uint16_t* starts;  // may be null
 };
+
+// The step from the automaton's start on byte b: the cell reached, or kClamNoRuleStart.
+std::uint16_t StartStep(const std::uint8_t* base, const std::uint8_t* check, std::size_t size,
+                        std::uint8_t b) {
+    const std::size_t first = base[0];
+    const auto code = static_cast<std::uint8_t>(b - kClamRuleCodeOffset);
+    const std::size_t next = first + code;
+    if (first == 0 || next >= size || check[next] != code) return kClamNoRuleStart;
+    return static_cast<std::uint16_t>(next);
+}
 
 // ClamLongestRule over the held tables. Whether a rule goes on past a letter is as hard to
 // foresee as the text, so the first kFlatSteps steps, where nearly every walk ends, are taken
@@ -129,7 +141,17 @@ ClamRuleMatch LongestRule(const Trie trie, const std::uint8_t* bytes, std::size_
     ClamRuleMatch best;
     std::size_t cell = 0;
     bool going = true;
-    for (std::size_t i = 0; i < kFlatSteps; ++i) {
+    std::size_t i = 0;
+    if (trie.starts != nullptr) {  // the first step from the loader's table
+        const std::uint16_t start = trie.starts[bytes[0]];
+        going = start != kClamNoRuleStart;
+        cell = going ? start : 0;
+        const bool rule = going & (trie.value[cell] != kClamNoRuleValue);
+        best.cell = rule ? static_cast<int>(cell) : best.cell;
+        best.length = rule ? 1 : best.length;
+        i = 1;
+    }
+    for (; i < kFlatSteps; ++i) {
         const std::size_t base = trie.base[cell];
         const auto code = static_cast<std::uint8_t>(bytes[i] - kClamRuleCodeOffset);
         const std::size_t next = base + code;
@@ -166,7 +188,7 @@ class Transcriber {
             return !out_.IsFull();
         }
         const Trie trie{env_.trieBase, env_.trieCheck, env_.trieValue,
-                        static_cast<std::size_t>(env_.trieSize)};
+                        static_cast<std::size_t>(env_.trieSize), env_.ruleStarts};
         const std::uint8_t* const bytes = work_.bytes.data();
         const std::size_t length = work_.length;
         std::uint8_t* const ruleUsed = env_.ruleUsed;
@@ -287,6 +309,18 @@ class Transcriber {
 };
 
 }  // namespace
+
+bool ClamBuildRuleStarts(ClamPhonEnv& env) {
+    env.ruleStarts = new (std::nothrow) std::uint16_t[256];
+    if (env.ruleStarts == nullptr) return false;
+    const std::size_t size = env.trieSize > 0 ? static_cast<std::size_t>(env.trieSize) : 0;
+    for (std::size_t b = 0; b < 256; ++b) {
+        env.ruleStarts[b] =
+            size == 0 ? kClamNoRuleStart
+                      : StartStep(env.trieBase, env.trieCheck, size, static_cast<std::uint8_t>(b));
+    }
+    return true;
+}
 
 int ClamTranscribe(const char* text, char* out, std::size_t capacity, ClamPhonEnv* env) {
     if (capacity == 0) return 0;

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "clam/coding/phonetic_symbols.h"
+#include "clam/coding/rule_automaton.h"
 #include "clam/store/clam_status.h"
 #include "platform/platform.h"
 
@@ -156,6 +157,7 @@ int ReadSections(int fd, ClamPhonEnv& env, const Header& h) {
     }
     // The coding bounds every output read by this size, so no output offset is refused.
     env.ruleOutputSize = h.SectionSize(9);
+    if (!ClamBuildRuleStarts(env)) return kClamStatusNoMemory;
     return kClamStatusOk;
 }
 
@@ -199,6 +201,7 @@ void ClamFreePhonEnv(ClamPhonEnv* env) {
     delete[] env->trieBase;
     delete[] env->trieCheck;
     delete[] env->trieValue;
+    delete[] env->ruleStarts;
     delete[] env->ruleOutput;
     delete env;
 }

@@ -30,6 +30,7 @@
 inline constexpr std::size_t kClamPhonEnvHeaderSize = 36;
 inline constexpr std::size_t kClamPhonEnvMatrixSize = 512;
 inline constexpr std::size_t kClamSymbolIndexSize = 256 * 256;
+inline constexpr std::uint16_t kClamNoRuleStart = 0xFFFF;
 inline constexpr std::uint8_t kClamNoRuleValue = 127;
 inline constexpr std::uint32_t kClamDirectValuesVersion1 = 10;
 inline constexpr std::uint32_t kClamDirectValuesVersion2 = 16;
@@ -57,6 +58,9 @@ struct ClamPhonEnv {
     std::uint8_t* trieBase;  // trieSize cells each, at least
     std::uint8_t* trieCheck;
     std::uint8_t* trieValue;
+    // 256 cells, built by the loader: the automaton's cell after one byte from its start, or
+    // kClamNoRuleStart. Null: the coding takes that step in the tables.
+    std::uint16_t* ruleStarts;
     std::uint8_t* ruleOutput;
     std::uint32_t ruleOutputSize;  // bytes in ruleOutput
     // Optional marks set by the coding when present (trieSize and 256 bytes); the loader
