@@ -37,11 +37,21 @@ class WordList {
     }
     bool Empty() const { return bytes_.empty(); }
 
+    std::size_t Count() const { return lengths_.size(); }
+
     template <typename Visit>
     void ForEach(Visit&& visit) const {
+        ForEachWhile([&](const char* word) {
+            visit(word);
+            return true;
+        });
+    }
+    // Stops at the first word for which `visit` is false.
+    template <typename Visit>
+    void ForEachWhile(Visit&& visit) const {
         std::size_t at = 0;
         for (const std::uint8_t length : lengths_) {
-            visit(bytes_.c_str() + at);
+            if (!visit(bytes_.c_str() + at)) return;
             at += length + 1;
         }
     }
@@ -114,11 +124,29 @@ WordList ReadWords(ClamHandle* source) {
 // What became of each word of the list, in its order.
 enum class Outcome : std::uint8_t { kPresent, kImported, kRefused };
 
-std::vector<Outcome> AddWords(const WordList& words, ClamHandle* destination) {
-    std::vector<Outcome> outcomes;
+// The words from the first on that the destination holds, up to the first it does not.
+std::size_t CountLeadingPresent(const WordList& words, ClamHandle* destination) {
+    std::size_t present = 0;
     std::uint32_t lookupFlags = 0;
     std::uint32_t attributes = 0;
+    words.ForEachWhile([&](const char* word) {
+        if (ClamFindWord(word, destination, &attributes, &lookupFlags) == 0) return false;
+        ++present;
+        return true;
+    });
+    return present;
+}
+
+// The first `knownPresent` words are known to be in the destination already.
+std::vector<Outcome> AddWords(const WordList& words, ClamHandle* destination,
+                              std::size_t knownPresent = 0) {
+    std::vector<Outcome> outcomes(knownPresent, Outcome::kPresent);
+    outcomes.reserve(words.Count());
+    std::uint32_t lookupFlags = 0;
+    std::uint32_t attributes = 0;
+    std::size_t at = 0;
     words.ForEach([&](const char* word) {
+        if (at++ < knownPresent) return;
         if (ClamFindWord(word, destination, &attributes, &lookupFlags) != 0) {
             outcomes.push_back(Outcome::kPresent);
         } else if (ClamAddWord(word, destination) != 0) {
@@ -167,9 +195,10 @@ void ImportIntoReadOnly(const WordList& words, ClamHandle* destination) {
 }
 
 // The words go into a copy of the destination (or a new dictionary when there is none),
-// which takes the destination's place only once it is whole on disk.
+// which takes the destination's place only once it is whole on disk. The first
+// `knownPresent` words were found in the destination already.
 void ImportIntoCopy(const WordList& words, const std::wstring& path, Descriptor& held, bool fresh,
-                    ClamBlockCache* cache, ClamPhonEnv* env) {
+                    std::size_t knownPresent, ClamBlockCache* cache, ClamPhonEnv* env) {
     Replacement copy(path);
     if (!copy.Create()) {
         ReportSkip(kCannotOpenDestination, path);
@@ -187,7 +216,7 @@ void ImportIntoCopy(const WordList& words, const std::wstring& path, Descriptor&
         ReportSkip(kCannotWriteDestination, path);
         return;
     }
-    const std::vector<Outcome> outcomes = AddWords(words, destination.get());
+    const std::vector<Outcome> outcomes = AddWords(words, destination.get(), knownPresent);
     const bool stored = CloseClamHandle(destination) == 1 && copy.Commit(held);
     ReportOutcomes(words, outcomes, stored);
     if (!stored) ReportSkip(kCannotWriteDestination, path);
@@ -206,6 +235,7 @@ void ImportIntoDestination(const WordList& words, const std::wstring& path, Clam
         return;
     }
     const bool fresh = !held.IsOpen() || (writable && IsEmptyFile(held.Get()));
+    std::size_t knownPresent = 0;
     if (!fresh) {
         ClamHandlePtr existing = OpenDescriptor(held.Get(), kClamReadOnly, cache, env);
         if (!existing) {
@@ -216,8 +246,19 @@ void ImportIntoDestination(const WordList& words, const std::wstring& path, Clam
             ImportIntoReadOnly(words, existing.get());
             return;
         }
+        // The words it holds already are looked up where they are. One that holds them all
+        // is left as it is: its copy would be the same bytes. An older format is upgraded in
+        // the copy whatever it holds, and a temporary file found beside it is dealt with as
+        // the copy is made.
+        if (existing->formatVersion == kClamVersion && !HasTemporaryFile(path)) {
+            knownPresent = CountLeadingPresent(words, existing.get());
+            if (knownPresent == words.Count()) {
+                ReportOutcomes(words, AddWords(words, existing.get(), knownPresent), true);
+                return;
+            }
+        }
     }
-    ImportIntoCopy(words, path, held, fresh, cache, env);
+    ImportIntoCopy(words, path, held, fresh, knownPresent, cache, env);
 }
 
 // The enumeration's end and a failed read both end it; only a failed read leaves the

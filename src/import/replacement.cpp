@@ -30,7 +30,15 @@ bool RemoveIfAbandoned(const std::wstring& path) {
     return System().DeleteFile(path);
 }
 
+std::wstring TemporaryPath(const std::wstring& target) {
+    return target + L".wordhaul-new";
+}
+
 }  // namespace
+
+bool HasTemporaryFile(const std::wstring& target) {
+    return System().PathExists(TemporaryPath(target));
+}
 
 bool Descriptor::Close() {
     if (fd_ == -1) return true;
@@ -46,7 +54,7 @@ Descriptor HoldDestination(const std::wstring& path, bool write) {
 }
 
 Replacement::Replacement(std::wstring target)
-    : target_(std::move(target)), path_(target_ + L".wordhaul-new") {}
+    : target_(std::move(target)), path_(TemporaryPath(target_)) {}
 
 Replacement::~Replacement() {
     Discard();

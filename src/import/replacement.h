@@ -41,6 +41,10 @@ class Descriptor {
 // write when `write`, else read only. Not open when it is missing or cannot be held.
 Descriptor HoldDestination(const std::wstring& path, bool write);
 
+// Whether a destination's temporary file is there: one that a run left behind, or that a
+// run is still writing.
+bool HasTemporaryFile(const std::wstring& target);
+
 // The temporary file of one destination, removed when dropped uncommitted.
 class Replacement {
   public:

@@ -159,8 +159,9 @@ class FaultLoop : public ::testing::Test {
     fs::path Src() const { return prefix_.DriveC() / "src"; }
     fs::path Dst() const { return prefix_.DriveC() / "dst"; }
 
-    // Two languages; destinations existing, missing (one with a copy a killed run left),
-    // of version 5 and empty; clam dictionaries deep enough for three levels, and word lists.
+    // Two languages; destinations existing, holding every word already, missing (one with a
+    // copy a killed run left), of version 5 and empty; clam dictionaries deep enough for three
+    // levels, and word lists.
     void MakeProfile() {
         const auto env = [this](const char* name, int language) {
             const auto bytes =
@@ -176,6 +177,11 @@ class FaultLoop : public ::testing::Test {
         const fs::path fr = fs::path("1036") / "fr";
         MakeClam(Src() / en / "big.clam", 1, many);
         MakeClam(Dst() / en / "big.clam", 1, held);
+        std::vector<std::string> all = MakeWords(60, 11);
+        MakeClam(Src() / en / "full.clam", 1, all);
+        const std::vector<std::string> more = MakeWords(15, 12);
+        all.insert(all.end(), more.begin(), more.end());
+        MakeClam(Dst() / en / "full.clam", 1, all);
         MakeClam(Src() / en / "fresh.clam", 1, MakeWords(40, 2));
         TempPrefix::WriteFile(Dst() / en / "fresh.clam.wordhaul-new", "left by a killed run");
         MakeClam(Src() / en / "old.clam", 1, MakeWords(30, 3));
@@ -190,11 +196,8 @@ class FaultLoop : public ::testing::Test {
         TempPrefix::WriteFile(Src() / en / "new.txt", Joined(MakeWords(15, 8)));
         MakeClam(Src() / fr / "user.clam", 2, MakeWords(200, 9));
         MakeClam(Dst() / fr / "user.clam", 2, MakeWords(60, 10));
-        languages_ = {{"1033/en/big.clam", 1},
-                      {"1033/en/fresh.clam", 1},
-                      {"1033/en/old.clam", 1},
-                      {"1033/en/zero.clam", 1},
-                      {"1036/fr/user.clam", 2}};
+        languages_ = {{"1033/en/big.clam", 1}, {"1033/en/fresh.clam", 1}, {"1033/en/full.clam", 1},
+                      {"1033/en/old.clam", 1}, {"1033/en/zero.clam", 1},  {"1036/fr/user.clam", 2}};
     }
 
     // One walk over the profile; `arrange` sets the fault.

@@ -194,4 +194,37 @@ TEST_F(Import, FilesHeldByAnotherWriterAreLeftAloneAndAbandonedCopiesReplaced) {
     }
 }
 
+// A destination that holds every word is left as it is: not a byte is written, and the
+// words are reported present. One in the older format is upgraded all the same, and one
+// that lacks a word after the first ones gets it.
+TEST_F(Import, ADestinationHoldingEveryWordIsNotWritten) {
+    WritePhonEnv(testing_support::CompiledDefinition("lang01"));
+    MakeDictionary(kSource, 1, {"alpha", "beta", "gamma", "delta"});
+    MakeDictionary(kDestination, 1, {"alpha", "beta", "gamma", "delta", "omega"});
+    const std::string full = DestinationBytes();
+    const std::string present = "already present in destination dictionary: \n4\n";
+    const int writes = system_.Calls(Op::kWrite) + system_.Calls(Op::kReplace);
+    const int flushes = system_.Calls(Op::kFlush);
+    ImportClamDictionary(L"user.clam", L"en", L"1033");
+    EXPECT_EQ(system_.Calls(Op::kWrite) + system_.Calls(Op::kReplace), writes);
+    EXPECT_EQ(system_.Calls(Op::kFlush), flushes);
+    EXPECT_EQ(system_.console, "");
+    EXPECT_EQ(DestinationBytes(), full);
+    EXPECT_NE(log_->find(present), std::string::npos) << *log_;
+
+    std::string old = full;
+    old[0] = old[1];  // the older format's header
+    old[1] = 0;
+    TempPrefix::WriteFile(prefix_.DriveC() / "dst" / "1033" / "en" / "user.clam", old);
+    ImportClamDictionary(L"user.clam", L"en", L"1033");
+    EXPECT_EQ(DestinationBytes(), full);
+
+    MakeDictionary(kSource, 1, {"alpha", "beta", "gamma", "delta", "zeta"});
+    log_->clear();
+    ImportClamDictionary(L"user.clam", L"en", L"1033");
+    EXPECT_NE(DestinationBytes(), full);
+    EXPECT_NE(log_->find("Total count of imported words: \n1\n"), std::string::npos) << *log_;
+    EXPECT_NE(log_->find(present), std::string::npos);
+}
+
 }  // namespace
