@@ -348,14 +348,7 @@ int ClamCompareToProbe(const ClamViewKey& key, const ClamProbe& probe) {
 int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpose,
                   ClamScanStop& stop) {
     const bool pastEqual = purpose == ClamScanFor::kChild;
-    // Field by field: a whole new record would be built beside and copied in pieces.
-    stop.order = 1;
-    stop.hasBelow = false;
-    stop.belowValue = 0;
-    stop.belowLength = 0;
-    stop.belowShared = 0;
-    stop.shared = 0;
-    stop.plain = false;
+    stop.Clear();
     stop.sharedCounted = true;
     // A leaf searched in key order goes on from its hint: that is cheaper than decoding the
     // whole block into a view, which is left for searches that jump about.

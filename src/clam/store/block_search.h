@@ -35,6 +35,19 @@ struct ClamScanStop {
     std::size_t shared = 0;
     bool plain = false;          // the stop record's key holds no byte from 1 to 4
     bool sharedCounted = false;  // belowShared and shared hold (always so after kPlacement)
+
+    // As a new one, field by field: assigning a whole new record builds it beside and copies
+    // it in overlapping pieces, which stalls the loads that follow.
+    void Clear() {
+        order = 1;
+        hasBelow = false;
+        belowValue = 0;
+        belowLength = 0;
+        belowShared = 0;
+        shared = 0;
+        plain = false;
+        sharedCounted = false;
+    }
 };
 
 // The decoded records of a cached block, for a binary search instead of a scan. A cache
