@@ -335,14 +335,13 @@ bool ClamViewKeysAt(const ClamCacheSlot& slot, std::uint32_t record, ClamViewKey
 }
 
 int ClamCompareViewKeys(const ClamViewKey& a, const ClamViewKey& b) {
-    return a.plain && b.plain ? std::strcmp(a.key, b.key) : ClamCompareKeys(a.key, b.key);
+    std::size_t shared = 0;
+    return a.plain && b.plain ? CompareBytes(a.key, a.length, b.key, b.length, shared)
+                              : ClamCompareKeys(a.key, b.key);
 }
 
 int ClamCompareToProbe(const ClamViewKey& key, const ClamProbe& probe) {
-    std::size_t shared = 0;
-    return key.plain && probe.plain
-               ? CompareBytes(key.key, key.length, probe.key, probe.length, shared)
-               : ClamCompareKeys(key.key, probe.key);
+    return ClamCompareViewKeys(key, {probe.key, probe.length, probe.plain});
 }
 
 int ClamScanBlock(ClamHandle* handle, const ClamProbe& probe, ClamScanFor purpose,
